@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QIODevice>
+#include <QString>
+
+#include <cstddef>
+#include <memory>
+
+namespace exporter::detail {
+
+// Collects output in one reusable block and hands it to the device in large writes, so
+// the writers can produce bytes one at a time without a call per byte. The first failed
+// write is remembered and every later one is skipped.
+class ByteSink {
+public:
+    explicit ByteSink(QIODevice* device, std::size_t blockSize = 1 << 16);
+
+    // Room for at least `count` bytes at the end; fill it and pass the end to commit().
+    char* reserve(std::size_t count) {
+        if (count > m_capacity - m_size)
+            makeRoom(count);
+        return m_data.get() + m_size;
+    }
+    void commit(char* end) { m_size = std::size_t(end - m_data.get()); }
+
+    void append(const char* bytes, std::size_t count);
+    void appendZeros(quint64 count);
+
+    // Hands everything collected so far to the device; false once any write has failed.
+    bool flush();
+    bool failed() const { return m_failed; }
+    QString errorString() const { return m_error; }
+
+private:
+    void makeRoom(std::size_t count);
+
+    QIODevice* m_device;
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_size = 0;
+    std::size_t m_capacity;
+    bool m_failed = false;
+    QString m_error;
+};
+
+} // namespace exporter::detail
