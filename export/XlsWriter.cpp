@@ -3,7 +3,7 @@
 #include "export/ByteSink.h"
 #include "export/CompoundFile.h"
 
-#include <QHash>
+#include <QHashFunctions>
 #include <QSaveFile>
 #include <QtEndian>
 
@@ -221,43 +221,100 @@ qsizetype appendWorkbookHead(QByteArray& b) {
     return position;
 }
 
+// UTF-16 with every unpaired surrogate replaced by U+FFFD, as the text writer encodes it;
+// readers refuse such text otherwise.
+QString pairedSurrogates(QString text) {
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (!c.isSurrogate())
+            continue;
+        if (c.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
+// The text a grid value becomes in its cell.
+QString cellText(const IGridSource& grid, int row, int index) {
+    return pairedSurrogates(StripMarkup(grid.cell(row, index)));
+}
+
 // The shared string table, built into the workbook records as strings arrive. Records
 // hold at most 8224 bytes of data; a string that does not fit goes on in a CONTINUE
 // record, whose first byte repeats the string's character width. A string's header
 // and its first character are never parted, nor are a character's bytes or the two
 // halves of a surrogate pair.
+//
+// Repeated texts are stored once. The lookup keeps no copy of the texts: a slot holds
+// the string's number, and the string's hash and the grid cell it came from are kept
+// per string, so a candidate is compared against that cell's text, read again.
 class SharedStrings {
 public:
-    explicit SharedStrings(QByteArray& out) : m_out(out) {
+    SharedStrings(QByteArray& out, const IGridSource& grid) : m_out(out), m_grid(grid) {
         m_recordStart = beginRecord(m_out, kSst);
         append32(m_out, 0); // total references, filled in by finish()
         append32(m_out, 0); // distinct strings
         m_recordLength = 8;
     }
 
-    quint32 add(const QString& s) {
-        const auto found = m_index.constFind(s);
-        if (found != m_index.cend())
-            return found.value();
-        const quint32 index = quint32(m_index.size());
-        m_index.insert(s, index);
-        append(s, index);
-        return index;
+    // The number of `s`, the text of the cell `index` of `row`.
+    quint32 add(const QString& s, int row, int index) {
+        const auto hash = quint32(qHash(s));
+        if ((m_origins.size() + 1) * 2 > m_slots.size())
+            grow();
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            const quint64 slot = m_slots[i];
+            if (slot == kFreeSlot) {
+                const auto number = quint32(m_origins.size());
+                m_slots[i] = quint64(hash) << 32 | number;
+                m_origins.push_back(quint32(row) << 8 | quint32(index));
+                append(s, number);
+                return number;
+            }
+            if (quint32(slot >> 32) == hash) {
+                const auto candidate = quint32(slot);
+                const quint32 origin = m_origins[candidate];
+                if (cellText(m_grid, int(origin >> 8), int(origin & 0xFF)) == s)
+                    return candidate;
+            }
+        }
     }
 
     quint64 size() const { return quint64(m_out.size()); }
 
     void finish(quint32 references) {
         endRecord(m_out, m_recordStart);
-        const quint32 distinct = quint32(m_index.size());
+        const auto distinct = quint32(m_origins.size());
         put32(m_out, m_sstHeader + 4, references);
         put32(m_out, m_sstHeader + 8, distinct);
         writeIndex(distinct);
-        // The table is not needed any more; give its memory back before the sheet.
-        m_index = {};
+        // The lookup is not needed any more; give its memory back before the sheet.
+        m_slots = {};
+        m_origins = {};
     }
 
 private:
+    static constexpr quint64 kFreeSlot = ~quint64(0);
+
+    void grow() {
+        std::vector<quint64> table(std::max<size_t>(1024, m_slots.size() * 2), kFreeSlot);
+        const size_t mask = table.size() - 1;
+        for (const quint64 slot : m_slots) {
+            if (slot == kFreeSlot)
+                continue;
+            size_t i = size_t(slot >> 32) & mask;
+            while (table[i] != kFreeSlot)
+                i = (i + 1) & mask;
+            table[i] = slot;
+        }
+        m_slots = std::move(table);
+    }
+
     quint32 room() const { return kMaxRecordData - m_recordLength; }
 
     void continueRecord() {
@@ -329,26 +386,11 @@ private:
     const qsizetype m_sstHeader = m_out.size();
     qsizetype m_recordStart = 0;
     quint32 m_recordLength = 0;
-    QHash<QString, quint32> m_index;
+    const IGridSource& m_grid;
+    std::vector<quint64> m_slots;   // hash << 32 | string number, open addressing
+    std::vector<quint32> m_origins; // row << 8 | cell index
     std::vector<std::pair<quint32, quint16>> m_marks;
 };
-
-// UTF-16 with every unpaired surrogate replaced by U+FFFD, as the text writer encodes it;
-// readers refuse such text otherwise.
-QString pairedSurrogates(QString text) {
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (!c.isSurrogate())
-            continue;
-        if (c.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
-            ++i;
-            continue;
-        }
-        text[i] = QChar::ReplacementCharacter;
-    }
-    return text;
-}
 
 constexpr quint32 kNoCell = 0xFFFFFFFF;
 constexpr quint32 kWrapFlag = 0x80000000;
@@ -365,15 +407,10 @@ ExportStatus writeWorkbook(const IGridSource& grid, QIODevice* device) {
             ExportError::TooManyRows,
             QStringLiteral("%1 rows; a worksheet holds %2").arg(rows).arg(kXlsMaxRows));
 
-    // First pass: check the limits, build the shared strings and remember each cell's
-    // string, so the grid is read once and nothing is written before all is known.
-    QByteArray globals;
-    const qsizetype sheetPositionField = appendWorkbookHead(globals);
-    SharedStrings strings(globals);
-    std::vector<quint32> cells;
+    // The row widths first: a row too wide fails before any work, and the cell list
+    // gets its exact size.
     std::vector<quint16> widths(size_t(rows), 0);
-    quint32 references = 0;
-    int firstRow = -1, lastRow = -1, firstColumn = kXlsMaxColumns, lastColumn = -1;
+    size_t total = 0;
     for (int r = 0; r < rows; ++r) {
         const int count = std::max(0, grid.cellCount(r));
         if (count > kXlsMaxColumns)
@@ -384,8 +421,22 @@ ExportStatus writeWorkbook(const IGridSource& grid, QIODevice* device) {
                                              .arg(count)
                                              .arg(kXlsMaxColumns));
         widths[size_t(r)] = quint16(count);
+        total += size_t(count);
+    }
+
+    // Then the shared strings, remembering each cell's string, so nothing is written
+    // before all is known.
+    QByteArray globals;
+    const qsizetype sheetPositionField = appendWorkbookHead(globals);
+    SharedStrings strings(globals, grid);
+    std::vector<quint32> cells;
+    cells.reserve(total);
+    quint32 references = 0;
+    int firstRow = -1, lastRow = -1, firstColumn = kXlsMaxColumns, lastColumn = -1;
+    for (int r = 0; r < rows; ++r) {
+        const int count = widths[size_t(r)];
         for (int i = 0; i < count; ++i) {
-            const QString text = pairedSurrogates(StripMarkup(grid.cell(r, i)));
+            const QString text = cellText(grid, r, i);
             if (text.size() > kXlsMaxCellLength)
                 return ExportStatus::failure(ExportError::CellTooLong,
                                              QStringLiteral("Row %1, cell %2 holds %3 characters; "
@@ -398,7 +449,7 @@ ExportStatus writeWorkbook(const IGridSource& grid, QIODevice* device) {
                 cells.push_back(kNoCell);
                 continue;
             }
-            quint32 entry = strings.add(text);
+            quint32 entry = strings.add(text, r, i);
             if (text.contains(u'\n'))
                 entry |= kWrapFlag;
             cells.push_back(entry);
