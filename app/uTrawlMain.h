@@ -1,0 +1,280 @@
+#pragma once
+
+#include "lingo/uLingo.h"
+#include "platform/Dialogs.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <memory>
+
+namespace platform {
+class AlertServer;
+class Badge;
+class SideBar;
+class SideBarHeader;
+class SideBarItem;
+class StatusBar;
+class ToolDock;
+class UpperCaseMemo;
+class WaitAnimation;
+} // namespace platform
+
+// --- browser: forward declarations ---
+class TOrvoBrowser;
+class TEmbeddedWB;
+// --- plugins: forward declarations ---
+class TPlugin;
+// --- capture: forward declarations ---
+// --- export: forward declarations ---
+// --- support: forward declarations ---
+
+// The main window. Its elements carry their names as object names; its members are the
+// program's commands and event handlers, defined in the folder of the subsystem they
+// belong to (app/ holds start-up, layout, shutdown and the status feedback).
+class TfrmTrawl : public QMainWindow, public lingo::Target {
+    Q_OBJECT
+public:
+    // How the window is brought up; tests replace the program folder and the engine.
+    struct Options {
+        QString progDir;         // empty: the executable's folder
+        QStringList arguments;   // command-line arguments after the program name
+        bool exitProcess = true; // closing ends the process (the program) or not (tests)
+    };
+
+    explicit TfrmTrawl(const Options& options, QWidget* parent = nullptr);
+    ~TfrmTrawl() override;
+
+    // --- app: start-up, layout, shutdown ---
+    void FormCreate();
+    void FormResize();
+    void FormCloseQuery(bool& CanClose);
+    void FormClose();
+    void FormDestroy();
+    void itiCloseItemClick();
+    void LoadLogo();
+    QString ReadAppName() const;
+    QString ReadDistrib() const;
+    QString ReadLingo() const;
+    bool isClosing() const { return m_closing; }
+
+    // --- app: status feedback ---
+    void updatecount();
+    void resetbuttons();
+    void spinwait();
+    void scrollcaption(const QString& Text);
+    void mmIndicClick();
+    void showAlertServer();
+    void playNotificationSound();
+    void setIndicator(const QString& text); // mmIndic, in capitals
+    void setCaptureBadgeVisible(bool visible);
+    bool isCaptureBadgeVisible() const;
+
+    // lingo::Target
+    void setHint(const char* element, const QString& text) override;
+    void setHeaderColors(const lingo::Rgb& caption, const lingo::Rgb& fill) override;
+    void setCaption(const char* element, const QString& text) override;
+    void setSpeedLabel(const QString& text) override;
+    void setIndicatorText(const QString& text) override;
+
+    // --- browser: members defined in browser/frmBrowser.cpp ---
+    void CreateBrowsers();     // start-up steps 1 to 6 and the off-screen browsers
+    void NavigateBlankPages(); // start-up step 8
+    void DestroyBrowsers();    // destruction step 2
+    static QWidget* viewOf(TOrvoBrowser* browser); // the widget on screen, or null
+    void ReadFavoritePage();
+    void acGobackExecute();
+    void acForwardExecute();
+    void acRefreshExecute();
+    void acStopExecute();
+    void acHomeExecute();
+    void acShowBrowserImagesExecute();
+    void btnFavoriteClick();
+    void mnPopFavoritePageClick();
+    void mnSilentModeClick();
+    void mnJavaScriptClick();
+    void mnPopSilentPopup();
+
+    // --- plugins: members defined in plugins/frmPlugins.cpp ---
+    void LoadHomePage();
+    void loadtemplate(const QString& FileName);
+    bool PluginIsOK();
+    void acOpenExecute();
+    void mnPlugInHomeClick();
+    void ReleaseTemplate();   // destruction step 1
+    void ClearTemplateStop(); // resetbuttons step 2
+    bool hasTemplate() const;
+
+    // --- capture: members defined in capture/frmCapture.cpp ---
+    void CreateGrid();
+    void acCaptureExecute();
+    void itiCaptureItemClick();
+    void acSetWantsEmailExecute();
+    void acDeleteExecute();
+    void acClearGridExecute();
+    void adDeduplicateExecute();
+    void itiSaveGridItemClick();
+    int gridRowCount() const;
+    bool isCaptureRunning() const;
+
+    // --- export: members defined in export/frmExport.cpp ---
+    void acSaveExecute();
+    void acSaveExcelExecute();
+
+    // --- support: members defined in support/frmSupport.cpp ---
+    void TimerTimer();
+    void btnUpgradeClick();
+    void btnupdateprogClick();
+    void btnUpdatepluginClick();
+    void acBugReportExecute();
+
+    // ---------------------------------------------------------------------------------
+    // Process-wide values
+    QString ProgDir; // always ends in "/"
+    QString AppName = QStringLiteral("Trawlex - ");
+    QString HomePageFile;
+    static inline const QString VersionText = QStringLiteral("1.3.3");
+
+    // Elements (object names equal the field names)
+    platform::SideBar* vpl = nullptr;
+    platform::SideBarHeader* hiBrowse = nullptr;
+    platform::SideBarItem* itiCapture = nullptr;
+    QCheckBox* cbAutoTurn = nullptr;
+    QLabel* spSpeedLabel = nullptr;
+    QSpinBox* spSpeed = nullptr;
+    platform::SideBarItem* itiSaveGrid = nullptr;
+    platform::Badge* indicGrid = nullptr;
+    platform::SideBarHeader* hiFeedback = nullptr;
+    platform::SideBarItem* itiClose = nullptr;
+    platform::WaitAnimation* ImgWait2 = nullptr;
+    QLabel* ImgLogo = nullptr;
+    QPixmap ImgTrawlex2; // saved copy of the logo, never shown
+    QPlainTextEdit* mmControl = nullptr;
+    QPlainTextEdit* mmMain = nullptr;
+    QPushButton* btnupdateprog = nullptr;
+    QPushButton* btnUpdateplugin = nullptr;
+
+    QTabWidget* pg = nullptr;
+    QWidget* opWeb = nullptr;
+    QWidget* opData = nullptr;
+
+    platform::ToolDock* dpWeb = nullptr;
+    QToolBar* tbOpen = nullptr;
+    QToolBar* tbCurrentPage = nullptr;
+    QToolBar* tbNavigate = nullptr;
+    QToolBar* tbData = nullptr;
+    QToolButton* mnBtnHome = nullptr;
+    QToolButton* tbbOpen = nullptr;
+    QToolButton* btnFavorite = nullptr;
+    QToolButton* tbbStop = nullptr;
+    QToolButton* tbbRefresh = nullptr;
+    QToolButton* tbbBack = nullptr;
+    QToolButton* tbbForward = nullptr;
+    QToolButton* tbbNoImg = nullptr;
+    QToolButton* tbbArobase = nullptr;
+    QToolButton* tbbCapture = nullptr;
+
+    platform::ToolDock* dpData = nullptr;
+    QToolBar* tbDelete = nullptr;
+    QToolBar* tbSave = nullptr;
+    QToolBar* tbUpdate = nullptr;
+    QToolButton* tbbDuplicates = nullptr;
+    QToolButton* tbbDelete = nullptr;
+    QToolButton* tbbClear = nullptr;
+    QToolButton* tbbSaveXLS = nullptr;
+    QToolButton* tbbcsv = nullptr;
+    QToolButton* AdvGlowButton1 = nullptr;
+    QToolButton* btnUpgrade = nullptr;
+
+    platform::UpperCaseMemo* mmIndic = nullptr;
+    QTreeView* lv = nullptr;
+    QLineEdit* edURL = nullptr;
+    platform::StatusBar* osb = nullptr;
+    platform::AlertServer* AlertServer = nullptr;
+    QTimer* Timer = nullptr;
+
+    platform::FileDialogRequest od;
+    platform::FileDialogRequest sd;
+
+    QMenu* PopCSV = nullptr;
+    QAction* mnComma = nullptr;
+    QAction* mnSemicolon = nullptr;
+    QAction* mnTab = nullptr;
+    QMenu* mnPopHome = nullptr;
+    QAction* mnHomeTrawlex = nullptr;
+    QAction* mnPlugInHome = nullptr;
+    QMenu* mnFavoritePage = nullptr;
+    QAction* mnPopFavoritePage = nullptr;
+    QMenu* mnPopSilent = nullptr;
+    QAction* mnSilentMode = nullptr;
+    QAction* mnJavaScript = nullptr;
+
+    // Commands (object names "ac..."), triggered by the buttons and menu entries.
+    QAction* acGoback = nullptr;
+    QAction* acForward = nullptr;
+    QAction* acRefresh = nullptr;
+    QAction* acStop = nullptr;
+    QAction* acHome = nullptr;
+    QAction* acOpen = nullptr;
+    QAction* acShowBrowserImages = nullptr;
+    QAction* acSetWantsEmail = nullptr;
+    QAction* acCapture = nullptr;
+    QAction* adDeduplicate = nullptr;
+    QAction* acDelete = nullptr;
+    QAction* acClearGrid = nullptr;
+    QAction* acSaveExcel = nullptr;
+    QAction* acSave = nullptr;
+    QAction* acBugReport = nullptr;
+    QAction* acUpgrade = nullptr;
+
+    // --- browser: fields ---
+    TOrvoBrowser* WB = nullptr;
+    TOrvoBrowser* WBassist = nullptr;
+    TEmbeddedWB* wb2 = nullptr;
+    TEmbeddedWB* wb5 = nullptr;
+    int ExtraNavCount = 0;
+    // --- plugins: fields ---
+    TPlugin* fPlugin = nullptr; // the current template, owned
+    // --- capture: fields ---
+    int PageCounter = 1; // the page a capture run is on
+    // --- export: fields ---
+    // --- support: fields ---
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildElements();
+    void buildSideBar();
+    void buildWebPage();
+    void buildDataPage();
+    void buildMenus();
+    void buildActions();
+    void connectCommands();
+    QToolButton* addButton(QToolBar* bar, const char* name, const QString& caption,
+                           const QIcon& icon, QAction* command);
+
+    Options m_options;
+    bool m_closing = false;
+    bool m_destroyed = false;
+    QPixmap m_designLogo;
+};
+
+// The one main window, set while its constructor runs.
+extern TfrmTrawl* frmTrawl;

@@ -1,0 +1,67 @@
+#include "platform/Dialogs.h"
+
+namespace platform {
+
+namespace {
+
+RecordingDialogs& silentDialogs() {
+    static RecordingDialogs silent;
+    return silent;
+}
+
+Dialogs* g_dialogs = nullptr;
+
+} // namespace
+
+Dialogs& dialogs() {
+    return g_dialogs ? *g_dialogs : silentDialogs();
+}
+
+void setDialogs(Dialogs* d) {
+    g_dialogs = (d == &silentDialogs()) ? nullptr : d;
+}
+
+void RecordingDialogs::message(const QString& text) {
+    entries.append({Kind::Message, text, {}});
+}
+
+void RecordingDialogs::error(const QString& text) {
+    entries.append({Kind::Error, text, {}});
+}
+
+bool RecordingDialogs::question(const QString& text) {
+    entries.append({Kind::Question, text, {}});
+    return m_answers.isEmpty() ? true : m_answers.takeFirst();
+}
+
+FileDialogResult RecordingDialogs::openFile(const FileDialogRequest& request) {
+    entries.append({Kind::OpenFile, request.title, request});
+    return m_files.isEmpty() ? FileDialogResult{} : m_files.takeFirst();
+}
+
+FileDialogResult RecordingDialogs::saveFile(const FileDialogRequest& request) {
+    entries.append({Kind::SaveFile, request.title, request});
+    return m_files.isEmpty() ? FileDialogResult{} : m_files.takeFirst();
+}
+
+void RecordingDialogs::setNextFileName(const QString& fileName, int filterIndex) {
+    m_files.append(FileDialogResult{true, fileName, filterIndex});
+}
+
+QStringList RecordingDialogs::texts(Kind kind) const {
+    QStringList out;
+    for (const Entry& e : entries)
+        if (e.kind == kind)
+            out << e.text;
+    return out;
+}
+
+QList<QPair<QString, QString>> parseFilter(const QString& filter) {
+    QList<QPair<QString, QString>> pairs;
+    const QStringList parts = filter.split(u'|');
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        pairs.append({parts[i], parts[i + 1]});
+    return pairs;
+}
+
+} // namespace platform
