@@ -1,0 +1,150 @@
+#include "IPlugins.h"
+#include "PrintQt.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <dlfcn.h>
+
+namespace {
+
+QStringList gEvents;
+
+QString fixture(const char* name) {
+    return QStringLiteral(PLUGINS_FIXTURES_DIR "/") + QString::fromUtf8(name);
+}
+
+// True while the library at path is mapped into the process.
+bool isLoaded(const QString& path) {
+    void* h = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_NOLOAD);
+    if (!h)
+        return false;
+    dlclose(h);
+    return true;
+}
+
+} // namespace
+
+// Called by the fixture templates.
+extern "C" __attribute__((visibility("default"))) void trawlex_fixture_event(const char* what) {
+    gEvents.append(QString::fromUtf8(what));
+}
+
+namespace {
+
+class TPluginTest : public ::testing::Test {
+protected:
+    void SetUp() override { gEvents.clear(); }
+};
+
+struct FailingLoad {
+    const char* file;
+    PluginErrorCode code;
+    const char* message;
+};
+
+class TPluginFailingLoad : public TPluginTest, public ::testing::WithParamInterface<FailingLoad> {};
+
+TEST_P(TPluginFailingLoad, GivesNoObjectAndLeavesNothingLoaded) {
+    const FailingLoad& c = GetParam();
+    const QString path = fixture(c.file);
+    PluginLoad load = TPlugin::Create(path);
+    EXPECT_FALSE(load);
+    EXPECT_EQ(load.plugin, nullptr);
+    EXPECT_EQ(load.error.code, c.code);
+    EXPECT_EQ(load.error.message, QString::fromUtf8(c.message));
+    EXPECT_FALSE(isLoaded(path));
+    EXPECT_FALSE(gEvents.contains(QStringLiteral("destroy")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, TPluginFailingLoad,
+    ::testing::Values(
+        FailingLoad{"not_a_library.orp", PluginErrorCode::LoadFailed, "Impossible to load DLL"},
+        FailingLoad{"missing_file.orp", PluginErrorCode::LoadFailed, "Impossible to load DLL"},
+        FailingLoad{"", PluginErrorCode::LoadFailed, "Impossible to load DLL"},
+        FailingLoad{"no_create_plugin.orp", PluginErrorCode::NoEntryPoint, "Invalid OrvoPage!"},
+        FailingLoad{"create_fails.orp", PluginErrorCode::CreateFailed, "Invalid OrvoPage!"},
+        FailingLoad{"create_throws.orp", PluginErrorCode::CreateFailed, "Invalid OrvoPage!"}));
+
+TEST_F(TPluginTest, LoadsATemplateAndCallsItThroughInstance) {
+    PluginLoad load = TPlugin::Create(fixture("columns_5.orp"));
+    ASSERT_TRUE(load) << load.error.detail.toStdString();
+    IPlugin* p = load.plugin->Instance();
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(FromTemplateText(p->GetName()), u"FIXTURE");
+    EXPECT_EQ(p->GetColumnCount(), 5);
+    EXPECT_EQ(FromTemplateText(p->GetColumnNames()), u"Name|Street|Town|Phone|E-mail");
+    EXPECT_EQ(load.plugin->FileName(), fixture("columns_5.orp"));
+    EXPECT_EQ(gEvents, QStringList{QStringLiteral("create 1")});
+}
+
+TEST_F(TPluginTest, DestroyReleasesTheInterfaceWhileTheLibraryIsStillLoaded) {
+    const QString path = fixture("basic.orp");
+    PluginLoad load = TPlugin::Create(path);
+    ASSERT_TRUE(load);
+    EXPECT_TRUE(isLoaded(path));
+    load.plugin.reset();
+    // The template's destructor ran (its code was still mapped), then the library went.
+    EXPECT_EQ(gEvents, (QStringList{QStringLiteral("create 1"), QStringLiteral("destroy")}));
+    EXPECT_FALSE(isLoaded(path));
+}
+
+TEST_F(TPluginTest, LoadingTheSameFileAgainReleasesFirstAndStartsWithFreshState) {
+    const QString path = fixture("basic.orp");
+    std::unique_ptr<TPlugin> current;
+    ASSERT_EQ(ReplaceTemplate(current, path).code, PluginErrorCode::None);
+    ASSERT_EQ(ReplaceTemplate(current, path).code, PluginErrorCode::None);
+    ASSERT_NE(current, nullptr);
+    // "create 1" twice: the library image was unloaded in between, its counter reset.
+    EXPECT_EQ(gEvents, (QStringList{QStringLiteral("create 1"), QStringLiteral("destroy"),
+                                    QStringLiteral("create 1")}));
+    current.reset();
+    EXPECT_FALSE(isLoaded(path));
+}
+
+TEST_F(TPluginTest, AFailedReplacementLeavesNoCurrentTemplate) {
+    std::unique_ptr<TPlugin> current;
+    ASSERT_EQ(ReplaceTemplate(current, fixture("basic.orp")).code, PluginErrorCode::None);
+    const PluginError error = ReplaceTemplate(current, fixture("not_a_library.orp"));
+    EXPECT_EQ(error.code, PluginErrorCode::LoadFailed);
+    EXPECT_EQ(current, nullptr);
+    EXPECT_EQ(gEvents, (QStringList{QStringLiteral("create 1"), QStringLiteral("destroy")}));
+    EXPECT_FALSE(isLoaded(fixture("basic.orp")));
+}
+
+TEST_F(TPluginTest, BareFileNameIsTakenFromTheProgramFolderNotTheLibraryPath) {
+    PluginLoad fromProgram = TPlugin::Create(QStringLiteral("basic.orp"), PLUGINS_FIXTURES_DIR);
+    ASSERT_TRUE(fromProgram);
+    EXPECT_EQ(QDir::cleanPath(fromProgram.plugin->FileName()), fixture("basic.orp"));
+
+    // A system library's bare name must not be found on the library search path.
+    QTemporaryDir empty;
+    ASSERT_TRUE(empty.isValid());
+    PluginLoad system = TPlugin::Create(QStringLiteral("libc.so.6"), empty.path());
+    EXPECT_FALSE(system);
+    EXPECT_EQ(system.error.code, PluginErrorCode::LoadFailed);
+}
+
+TEST(FromTemplateText, GuardsNullAndBoundsLength) {
+    EXPECT_TRUE(FromTemplateText(nullptr).isEmpty());
+    EXPECT_TRUE(FromTemplateText(u"").isEmpty());
+    EXPECT_EQ(FromTemplateText(u"Name|Street"), u"Name|Street");
+
+    // Not terminated within the bound: cut there, nothing read beyond it.
+    const char16_t unterminated[4] = {u'a', u'b', u'c', u'd'};
+    EXPECT_EQ(FromTemplateText(unterminated, 3), u"abc");
+    EXPECT_TRUE(FromTemplateText(u"abc", 0).isEmpty());
+
+    // A lone surrogate is kept, not dropped or replaced.
+    const char16_t lone[] = {u'x', 0xD800, u'y', 0};
+    const QString s = FromTemplateText(lone);
+    ASSERT_EQ(s.size(), 3);
+    EXPECT_EQ(s.at(1).unicode(), 0xD800);
+}
+
+} // namespace
