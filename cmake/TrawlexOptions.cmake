@@ -20,6 +20,7 @@ set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 function(trawlex_add_test)
     cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
+    target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
     target_link_libraries(${T_NAME} PRIVATE trawlex_options ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     target_compile_definitions(${T_NAME} PRIVATE
         TRAWLEX_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
