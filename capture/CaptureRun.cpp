@@ -1,0 +1,225 @@
+#include "capture/CaptureRun.h"
+
+#include "capture/Dupes.h"
+#include "capture/RecordText.h"
+
+namespace capture {
+
+using namespace runtext;
+
+namespace {
+
+enum class PageEnd {
+    Turned,        // the next page is loaded and is to be captured
+    Stopped,       // the reset step is done
+    NotAccessible, // the page brought the text of the page before
+    Completed,     // the completion step is done
+    Failed,        // a failure outside the guarded template calls
+    Abandoned,     // the program is shutting down: nothing more is touched
+};
+
+void completion(ICaptureHost& host) {
+    host.resetbuttons();
+    host.playSound();
+    host.setTitleStatus(kCompleted);
+}
+
+void notAccessible(ICaptureHost& host) {
+    host.setTitleStatus(kNotAccessible);
+    host.resetbuttons();
+    host.playSound();
+    host.showAlertServer();
+    host.setIndicatorText(kSmiles);
+}
+
+void appendRows(ICaptureHost& host, const QString& recordText) {
+    const QList<QStringView> lines = SplitRecordLines(recordText);
+    if (lines.isEmpty())
+        return;
+    TGridModel& grid = host.grid();
+    const int columns = grid.columns();
+    try {
+        for (QStringView line : lines)
+            if (!FlatLineIsAlreadyInGrid(grid, line))
+                grid.addRecordLine(line, columns);
+    } catch (...) {
+        host.updatecount(); // the display keeps showing the rows the grid really has
+        throw;
+    }
+    host.updatecount();
+}
+
+// Turns to the next page; anything but Turned means this page's run is over.
+PageEnd turnPage(ICaptureHost& host) {
+    try {
+        QString url;
+        if (!host.GetNextPage(url) || !host.autoTurn())
+            return PageEnd::Completed;
+        host.processMessages();
+        if (host.isShuttingDown())
+            return PageEnd::Abandoned;
+        if (!host.captureBadgeShown()) {
+            host.resetbuttons();
+            return PageEnd::Stopped;
+        }
+        QString address;
+        if (!url.isEmpty()) {
+            address = kNavigating + url;
+            host.setEdURL(address);
+            host.navigate(Browser::WB, url);
+        } else {
+            // Nowhere to go: WB stays on its page, which the same-page test then ends.
+            address = kTrying;
+            host.setEdURL(address);
+        }
+        host.spinwait();
+        if (host.isShuttingDown())
+            return PageEnd::Abandoned;
+        host.scrollcaption(address);
+        if (host.isShuttingDown())
+            return PageEnd::Abandoned;
+        host.setExtraNavCount(-1);
+        host.waitUntilReady(Browser::WB);
+        if (host.isShuttingDown())
+            return PageEnd::Abandoned;
+        host.WebBrowserScreenShot(QString::number(host.pageCounter()));
+        return PageEnd::Turned;
+    } catch (...) {
+        if (host.isShuttingDown())
+            return PageEnd::Abandoned;
+    }
+    return PageEnd::Completed;
+}
+
+PageEnd capturePage(ICaptureHost& host) {
+    host.waitUntilReady(Browser::WB);
+    if (host.isShuttingDown())
+        return PageEnd::Abandoned;
+    if (!host.PluginIsOK() || !host.captureBadgeShown()) {
+        host.resetbuttons();
+        return PageEnd::Stopped;
+    }
+    host.setPageCounter(host.pageCounter() + 1);
+    host.setTitleStatus(kExtracting);
+
+    QString recordText;
+    try {
+        recordText = host.GetData();
+    } catch (...) {
+        // Nothing stale may become rows: neither the page before's lines nor whatever
+        // else the buffer held.
+        recordText.clear();
+        host.navigate(Browser::wb2, kBlank);
+    }
+    if (host.isShuttingDown())
+        return PageEnd::Abandoned;
+
+    // Same-page test: the indicator holds capitals, so letter case does not count.
+    const QString before = host.indicatorText();
+    host.setIndicatorText(IndicatorTextOf(recordText));
+    host.navigate(Browser::wb2, kBlank);
+    if (host.indicatorText() == before) {
+        notAccessible(host);
+        return PageEnd::NotAccessible;
+    }
+
+    appendRows(host, recordText);
+    recordText = QString(); // a page of megabytes is not kept through the turn's waits
+
+    host.navigate(Browser::wb2, kBlank);
+    host.TrimWorkingSet();
+    if (host.isShuttingDown())
+        return PageEnd::Abandoned;
+
+    const PageEnd turn = turnPage(host);
+    if (turn == PageEnd::Completed)
+        completion(host);
+    return turn;
+}
+
+} // namespace
+
+void WriteDataInColumns(ICaptureHost& host) {
+    // Whether earlier pages of this run wait for their completion step. They all set
+    // the same state, so one completion step stands for all of them.
+    bool earlierPages = false;
+    for (;;) {
+        PageEnd end;
+        try {
+            end = capturePage(host);
+        } catch (...) {
+            if (!earlierPages)
+                throw;
+            end = PageEnd::Failed;
+        }
+        switch (end) {
+        case PageEnd::Turned:
+            earlierPages = true;
+            continue;
+        case PageEnd::Abandoned:
+        case PageEnd::Completed:
+            return;
+        case PageEnd::Stopped:
+        case PageEnd::NotAccessible:
+        case PageEnd::Failed:
+            if (earlierPages && !host.isShuttingDown())
+                completion(host);
+            return;
+        }
+    }
+}
+
+void CaptureCommand(ICaptureHost& host) {
+    host.setExtraNavCount(0);
+    bool loaded = true;
+    try {
+        loaded = host.PluginIsOK();
+    } catch (...) {
+        // A failing check does not keep the command from going on.
+    }
+    if (!loaded)
+        return;
+    host.setIndicatorText(kGreeting);
+    host.setWaitAnimation(true);
+    host.setCaptureBadgeShown(!host.captureBadgeShown());
+    if (!host.captureBadgeShown()) {
+        try {
+            host.SetStop(true);
+        } catch (...) {
+        }
+        host.setWaitAnimation(false);
+        return;
+    }
+    host.waitUntilReady(Browser::wb2);
+    if (host.isShuttingDown())
+        return;
+    host.waitUntilReady(Browser::WBassist);
+    if (host.isShuttingDown())
+        return;
+    try {
+        host.SetStop(false);
+        if (host.GetIsSlow())
+            host.showSlowProcess();
+    } catch (...) {
+        // A template failing here fails again, guarded, when asked for the page.
+    }
+    try {
+        WriteDataInColumns(host);
+    } catch (...) {
+        host.showMessage(kApplicationProblem);
+    }
+}
+
+void SetWantsEmailCommand(ITemplateAccess& plugin, ExtrasSwitch& button, bool pressed) {
+    if (!plugin.PluginIsOK()) {
+        button.setPressed(!pressed);
+        return;
+    }
+    try {
+        button.setImageIndex(pressed ? kExtrasOnImage : kExtrasOffImage);
+        plugin.SetWantsEmail(pressed);
+    } catch (...) {
+    }
+}
+
+} // namespace capture
