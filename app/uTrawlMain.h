@@ -248,7 +248,9 @@ public:
     TEmbeddedWB* wb5 = nullptr;
     int ExtraNavCount = 0;
     // --- plugins: fields ---
-    TPlugin* fPlugin = nullptr; // the current template, owned
+    // The current template. A command that calls into it holds a copy for the call: the
+    // template may be replaced while the call waits for a browser, and must outlive it.
+    std::shared_ptr<TPlugin> fPlugin;
     // --- capture: fields ---
     int PageCounter = 1; // the page a capture run is on
     // --- export: fields ---

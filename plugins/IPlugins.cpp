@@ -101,7 +101,7 @@ TPlugin::~TPlugin() {
         dlclose(std::exchange(fHandle, nullptr));
 }
 
-PluginError ReplaceTemplate(std::unique_ptr<TPlugin>& current, const QString& fileName,
+PluginError ReplaceTemplate(std::shared_ptr<TPlugin>& current, const QString& fileName,
                             const QString& programDir) {
     current.reset();
     PluginLoad load = TPlugin::Create(fileName, programDir);

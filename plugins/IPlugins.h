@@ -75,6 +75,8 @@ private:
 
 // Makes fileName the current template: the previous one is released and its library
 // unloaded before the new library is loaded, so loading the same file again starts with
-// fresh library state. After a failure there is no current template.
-PluginError ReplaceTemplate(std::unique_ptr<TPlugin>& current, const QString& fileName,
+// fresh library state. (A caller still inside a call into the previous template holds a
+// copy of it; that one is released when the call returns.) After a failure there is no
+// current template.
+PluginError ReplaceTemplate(std::shared_ptr<TPlugin>& current, const QString& fileName,
                             const QString& programDir = {});

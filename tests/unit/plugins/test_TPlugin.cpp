@@ -96,7 +96,7 @@ TEST_F(TPluginTest, DestroyReleasesTheInterfaceWhileTheLibraryIsStillLoaded) {
 
 TEST_F(TPluginTest, LoadingTheSameFileAgainReleasesFirstAndStartsWithFreshState) {
     const QString path = fixture("basic.orp");
-    std::unique_ptr<TPlugin> current;
+    std::shared_ptr<TPlugin> current;
     ASSERT_EQ(ReplaceTemplate(current, path).code, PluginErrorCode::None);
     ASSERT_EQ(ReplaceTemplate(current, path).code, PluginErrorCode::None);
     ASSERT_NE(current, nullptr);
@@ -108,13 +108,27 @@ TEST_F(TPluginTest, LoadingTheSameFileAgainReleasesFirstAndStartsWithFreshState)
 }
 
 TEST_F(TPluginTest, AFailedReplacementLeavesNoCurrentTemplate) {
-    std::unique_ptr<TPlugin> current;
+    std::shared_ptr<TPlugin> current;
     ASSERT_EQ(ReplaceTemplate(current, fixture("basic.orp")).code, PluginErrorCode::None);
     const PluginError error = ReplaceTemplate(current, fixture("not_a_library.orp"));
     EXPECT_EQ(error.code, PluginErrorCode::LoadFailed);
     EXPECT_EQ(current, nullptr);
     EXPECT_EQ(gEvents, (QStringList{QStringLiteral("create 1"), QStringLiteral("destroy")}));
     EXPECT_FALSE(isLoaded(fixture("basic.orp")));
+}
+
+TEST_F(TPluginTest, ATemplateReplacedDuringOneOfItsCallsLivesUntilTheCallReturns) {
+    const QString first = fixture("basic.orp");
+    std::shared_ptr<TPlugin> current;
+    ASSERT_EQ(ReplaceTemplate(current, first).code, PluginErrorCode::None);
+    std::shared_ptr<TPlugin> inCall = current; // a command waiting inside GetData
+    ASSERT_EQ(ReplaceTemplate(current, fixture("columns_5.orp")).code, PluginErrorCode::None);
+    EXPECT_TRUE(isLoaded(first));
+    EXPECT_FALSE(gEvents.contains(QStringLiteral("destroy")));
+    inCall.reset();
+    EXPECT_EQ(gEvents.count(QStringLiteral("destroy")), 1);
+    EXPECT_FALSE(isLoaded(first));
+    EXPECT_EQ(current->FileName(), fixture("columns_5.orp"));
 }
 
 TEST_F(TPluginTest, BareFileNameIsTakenFromTheProgramFolderNotTheLibraryPath) {
