@@ -20,6 +20,9 @@ QToolBar* ToolDock::addToolBar(const QString& objectName, const QString& title) 
     bar->setMovable(false);
     bar->setIconSize(QSize(24, 24));
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // The overflow button that appears when the bar is cut short needs a name of its own.
+    if (auto* more = bar->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("More tools"));
     m_bars.append(bar);
     m_rows.append(0);
     relayout();

@@ -1,0 +1,134 @@
+"""Drives the real Trawlex window through AT-SPI: every command is reachable by its
+name, the displays expose their text, and the window closes from its side bar."""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+import pyatspi
+
+PROGRAM = sys.argv[1]
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAIL:", what)
+
+
+def wait_for(predicate, seconds=30.0):
+    end = time.time() + seconds
+    while time.time() < end:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.2)
+    return None
+
+
+def find_app():
+    desktop = pyatspi.Registry.getDesktop(0)
+    for i in range(desktop.childCount):
+        app = desktop.getChildAtIndex(i)
+        if app is not None and app.name == "Trawlex":
+            return app
+    return None
+
+
+def nodes(root):
+    stack = [root]
+    while stack:
+        node = stack.pop()
+        if node is None:
+            continue
+        yield node
+        try:
+            stack.extend(node.getChildAtIndex(i) for i in range(node.childCount))
+        except Exception:
+            pass
+
+
+def showing(node):
+    return node.getState().contains(pyatspi.STATE_SHOWING)
+
+
+def by_name(app, role, name):
+    for n in nodes(app):
+        if n.getRoleName() == role and n.name == name:
+            return n
+    return None
+
+
+def text_of(node):
+    try:
+        t = node.queryText()
+        return t.getText(0, t.characterCount)
+    except NotImplementedError:
+        return node.name
+
+
+def press(node):
+    action = node.queryAction()
+    for i in range(action.nActions):
+        if action.getName(i) in ("Press", "press", "click"):
+            action.doAction(i)
+            return
+    action.doAction(0)
+
+
+home = tempfile.mkdtemp(prefix="trawlex-a11y-")
+env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home + "/config", XDG_RUNTIME_DIR=home,
+           QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QTWEBENGINE_DISABLE_SANDBOX="1",
+           QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --disable-background-networking "
+           "--disable-component-update --no-first-run --proxy-server=127.0.0.1:9")
+proc = subprocess.Popen([PROGRAM], env=env)
+try:
+    app = wait_for(find_app)
+    check(app is not None, "the program is on the accessibility bus")
+    if app is None:
+        raise SystemExit(1)
+    frame = wait_for(lambda: next((n for n in nodes(app) if n.getRoleName() == "frame"), None))
+    check(frame is not None and frame.name.startswith("Trawlex - "), "window caption starts with the title prefix")
+
+    for role, name in [
+        ("push button", "Go Back"), ("push button", "Go Forward"), ("push button", "Refresh Page"),
+        ("push button", "Stop Loading Page"), ("push button", "Open Page Template"),
+        ("push button", "Go to Start Page"), ("push button", "Capture Data from current Page"),
+        ("push button", "Show Images in Browser (On/Off)"), ("push button", "Delete Duplicates"),
+        ("push button", "Delete selected lines"), ("push button", "Empty Grid"),
+        ("push button", "Excel"), ("push button", "CSV"), ("push button", "Upgrade?"),
+        ("push button", "Capture"), ("push button", "My Grid"), ("push button", "Close Application"),
+        ("check box", "Automatic Page Turn"), ("page tab", "Web Navigation"), ("page tab", "Data Grid"),
+        ("label", "Browsing"), ("label", "Feedback"),
+    ]:
+        check(by_name(app, role, name) is not None, "%s named %r" % (role, name))
+
+    unnamed = [n for n in nodes(app) if n.getRoleName() == "push button" and not n.name and showing(n)]
+    check(not unnamed, "every button on show has a name (%d without)" % len(unnamed))
+
+    check(by_name(app, "label", "0 lines in grid") is not None, "the row count panel reads '0 lines in grid'")
+    check(by_name(app, "label", "0") is not None, "the grid badge reads 0")
+    indicator = next((n for n in nodes(app) if n.name == "Progress indicator"), None)
+    check(indicator is not None and text_of(indicator).startswith("PROGRESS INDICATOR"),
+          "the progress indicator exposes its text")
+
+    grid = by_name(app, "tree", "Data grid")
+    check(grid is not None and not showing(grid), "the grid starts hidden behind the web page")
+    press(by_name(app, "push button", "My Grid"))
+    check(wait_for(lambda: showing(grid), 10), "'My Grid' shows the Data Grid page")
+
+    press(by_name(app, "push button", "Close Application"))
+    try:
+        code = proc.wait(timeout=60)
+    except subprocess.TimeoutExpired:
+        code = None
+    check(code == 0, "the program ends with 0 after 'Close Application' (got %r)" % code)
+finally:
+    if proc.poll() is None:
+        proc.kill()
+        proc.wait()
+
+print("accessibility check:", "passed" if not failures else "%d failures" % len(failures))
+sys.exit(1 if failures else 0)
