@@ -108,9 +108,9 @@ void TfrmTrawl::buildMenus() {
         field->setObjectName(QString::fromLatin1(name));
     };
     menu(PopCSV, "PopCSV");
-    entry(PopCSV, mnComma, "mnComma", QStringLiteral("Comma"));
-    entry(PopCSV, mnSemicolon, "mnSemicolon", QStringLiteral("Semicolon"));
-    entry(PopCSV, mnTab, "mnTab", QStringLiteral("Tab"));
+    entry(PopCSV, mnComma, "mnComma", QStringLiteral("Comma (\",\")"));
+    entry(PopCSV, mnSemicolon, "mnSemicolon", QStringLiteral("Semi-colon (\";\")"));
+    entry(PopCSV, mnTab, "mnTab", QStringLiteral("Tab (\"     \")"));
     auto* separators = new QActionGroup(this);
     for (QAction* a : {mnComma, mnSemicolon, mnTab}) {
         a->setCheckable(true);
@@ -313,6 +313,10 @@ void TfrmTrawl::buildDataPage() {
                        stdIcon(QStyle::SP_DialogSaveButton), acSave);
     tbbcsv->setMenu(PopCSV);
     tbbcsv->setPopupMode(QToolButton::MenuButtonPopup);
+    // The separator menu also opens on a right-button click.
+    tbbcsv->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tbbcsv, &QWidget::customContextMenuRequested, PopCSV,
+            [this](const QPoint& at) { PopCSV->popup(tbbcsv->mapToGlobal(at)); });
     AdvGlowButton1 = addButton(tbUpdate, "AdvGlowButton1", {},
                                stdIcon(QStyle::SP_MessageBoxWarning), acBugReport);
     AdvGlowButton1->setToolTip(QStringLiteral("Report a problem with this template"));
