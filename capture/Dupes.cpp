@@ -97,8 +97,7 @@ TDupeScan::TDupeScan(const TGridModel& grid, const TDupeArray& flags)
     m_lastKey = m_keys.empty() ? 0 : m_keys.back();
 }
 
-const TDupeScan::Group& TDupeScan::groupOf(RowId id) {
-    const RowId head = m_grid.firstWithCaption(m_grid.fieldOf(id, 0));
+const TDupeScan::Group& TDupeScan::groupOf(RowId head) {
     auto [it, fresh] = m_groups.try_emplace(head);
     Group& g = it->second;
     if (!fresh)
@@ -129,8 +128,19 @@ const TDupeScan::Group& TDupeScan::groupOf(RowId id) {
 bool TDupeScan::IsAlreadyIn(int row, int& idx) {
     if (m_keys.empty() || row < 0 || row >= m_grid.rows())
         return false;
-    const RowId r = m_grid.rowIdAt(row);
-    const Group& g = groupOf(r);
+    return isAlreadyIn(m_grid.rowIdAt(row), row, idx);
+}
+
+bool TDupeScan::isAlreadyIn(RowId r, int row, int& idx) {
+    const RowId head = m_grid.firstWithCaption(m_grid.fieldOf(r, 0));
+    if (head == r && m_grid.nextWithCaption(r) == TGridModel::kNoRow) {
+        // Alone with its caption, as most rows are: it can only match itself.
+        if (CompareByKeys(m_grid, r, r, m_keys) != KeyOutcome::Match)
+            return false;
+        idx = row;
+        return true;
+    }
+    const Group& g = groupOf(head);
     if (g.members.size() <= kSmallGroup || m_grid.fieldCountOf(r) <= m_lastKey) {
         // The plain scan over the rows of this caption: it ends at r at the latest,
         // which either matches itself or fails on the key field it lacks.
@@ -174,9 +184,10 @@ std::vector<int> DuplicateRows(const TGridModel& grid, const TDupeArray& flags) 
     // A row's answer depends only on the rows above it, which the walk from the bottom
     // has not touched yet, so every answer can be read from the grid as it stands.
     TDupeScan scan(grid, flags);
-    for (int row = grid.rows() - 1; row >= 0; --row) {
+    const std::vector<TGridModel::RowId> ids = grid.rowIdsInOrder();
+    for (int row = int(ids.size()) - 1; row >= 0; --row) {
         int idx = -1;
-        if (scan.IsAlreadyIn(row, idx) && idx != row)
+        if (scan.isAlreadyIn(ids[std::size_t(row)], row, idx) && idx != row)
             out.push_back(row);
     }
     return out;

@@ -72,7 +72,9 @@ public:
     bool IsAlreadyIn(int row, int& idx);
 
 private:
+    friend std::vector<int> DuplicateRows(const TGridModel&, const TDupeArray&);
     using RowId = TGridModel::RowId;
+    bool isAlreadyIn(RowId r, int row, int& idx);
     struct ValueKey {
         int key;
         QStringView value;
@@ -86,7 +88,7 @@ private:
         int firstShort = -1;        // first member lacking a key field, -1 if none
         std::unordered_map<ValueKey, int, ValueKeyHash> firstWithValue;
     };
-    const Group& groupOf(RowId id);
+    const Group& groupOf(RowId head);
 
     const TGridModel& m_grid;
     std::vector<int> m_keys;

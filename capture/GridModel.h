@@ -111,6 +111,7 @@ public:
     // nextWithCaption until kNoRow, in no particular order.
     RowId firstWithCaption(QStringView caption) const;
     RowId nextWithCaption(RowId id) const { return m_captionIndex.next(id); }
+    std::vector<RowId> rowIdsInOrder() const { return m_order.toVector(); }
     // pos[id] is the row's position, -1 for ids not in use.
     std::vector<int> positionsById() const;
     std::size_t idLimit() const { return m_blobs.size(); }

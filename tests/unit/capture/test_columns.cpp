@@ -4,6 +4,8 @@
 
 #include "FakeTemplate.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 using namespace capture;

@@ -6,6 +6,8 @@
 
 #include "FakeTemplate.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <random>

@@ -1,6 +1,8 @@
 // Delete and Clear: which rows go, which stay, and that the count is always refreshed.
 #include "capture/GridEditing.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 using namespace capture;

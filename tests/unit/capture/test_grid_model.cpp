@@ -9,6 +9,8 @@
 #include <QPersistentModelIndex>
 #include <QSignalSpy>
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
