@@ -36,7 +36,11 @@ class WaitAnimation;
 
 // --- browser: forward declarations ---
 class TOrvoBrowser;
+namespace platform {
+class TWebBrowser;
 class TEmbeddedWB;
+} // namespace platform
+using TEmbeddedWB = platform::TEmbeddedWB;
 // --- plugins: forward declarations ---
 class TPlugin;
 // --- capture: forward declarations ---
@@ -108,6 +112,11 @@ public:
     void mnSilentModeClick();
     void mnJavaScriptClick();
     void mnPopSilentPopup();
+    // The browsers' event handlers, shared by all four.
+    void wb5BeforeNavigate2(platform::TWebBrowser* ASender, const QString& URL, bool& Cancel);
+    void wb5DocumentComplete(platform::TWebBrowser* ASender, const QString& URL);
+    void wb5DownloadComplete(platform::TWebBrowser* Sender);
+    void wb5ProgressChange(platform::TWebBrowser* ASender, int Progress, int ProgressMax);
 
     // --- plugins: members defined in plugins/frmPlugins.cpp ---
     void LoadHomePage();
@@ -247,6 +256,7 @@ public:
     TEmbeddedWB* wb2 = nullptr;
     TEmbeddedWB* wb5 = nullptr;
     int ExtraNavCount = 0;
+    int acShowBrowserImagesImageIndex = 26; // 26 while pictures are shown, 25 while hidden
     // --- plugins: fields ---
     // The current template. A command that calls into it holds a copy for the call: the
     // template may be replaced while the call waits for a browser, and must outlive it.

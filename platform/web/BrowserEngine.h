@@ -22,6 +22,13 @@ struct PageSnapshot {
     std::optional<QString> bodyInnerText; // none when the document has no body
 };
 
+// What is known of the document on show without serializing it.
+struct DocumentFacts {
+    QString url;
+    QString contentType;
+    bool hasBody = false;
+};
+
 enum class NavigationKind { Link, Typed, Form, BackForward, Reload, Redirect, Other };
 enum class LoadOutcome { Succeeded, Failed, Stopped };
 
@@ -52,6 +59,7 @@ public:
     // it may never run at all (a renderer that hangs), so callers bound their wait.
     virtual void readDocument(std::function<void(std::optional<PageSnapshot>)> done) = 0;
     virtual void readPlainText(std::function<void(std::optional<QString>)> done) = 0;
+    virtual void readFacts(std::function<void(std::optional<DocumentFacts>)> done) = 0;
 
     // Asked before every navigation the engine itself starts, frames included; false
     // refuses it. Unset: everything goes ahead.

@@ -207,6 +207,20 @@ void FakeBrowserEngine::readDocument(std::function<void(std::optional<PageSnapsh
     });
 }
 
+void FakeBrowserEngine::readFacts(std::function<void(std::optional<DocumentFacts>)> done) {
+    readDocument([done](std::optional<PageSnapshot> s) {
+        if (!s) {
+            done(std::nullopt);
+            return;
+        }
+        const bool html = s->contentType.startsWith(u"text/html");
+        // Body-less markup: a frameset, or markup the parser would give no body.
+        const bool body = !html || s->html.contains(u"<body", Qt::CaseInsensitive) ||
+                          !s->html.contains(u"<frameset", Qt::CaseInsensitive);
+        done(DocumentFacts{s->url, s->contentType, body});
+    });
+}
+
 void FakeBrowserEngine::readPlainText(std::function<void(std::optional<QString>)> done) {
     QString text;
     if (m_page) {

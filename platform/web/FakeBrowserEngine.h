@@ -58,6 +58,7 @@ public:
     WebEngineSettings settings() const override { return m_settings; }
     void readDocument(std::function<void(std::optional<PageSnapshot>)> done) override;
     void readPlainText(std::function<void(std::optional<QString>)> done) override;
+    void readFacts(std::function<void(std::optional<DocumentFacts>)> done) override;
 
     // What a user or a page does: follow a link, open a window.
     void clickLink(const QUrl& url);

@@ -267,7 +267,22 @@ const QString kSnapshotScript = QStringLiteral(R"((function () {
     return [d.contentType || '', e ? e.outerHTML : '', b ? b.innerText : null, d.URL || ''];
 })())");
 
+const QString kFactsScript = QStringLiteral(
+    "[document.contentType || '', document.body ? true : false, document.URL || '']");
+
 } // namespace
+
+void QtBrowserEngine::readFacts(std::function<void(std::optional<DocumentFacts>)> done) {
+    m_page->runJavaScript(
+        kFactsScript, QWebEngineScript::ApplicationWorld, [done](const QVariant& v) {
+            const QVariantList list = v.toList();
+            if (list.size() != 3) {
+                done(std::nullopt);
+                return;
+            }
+            done(DocumentFacts{list.at(2).toString(), list.at(0).toString(), list.at(1).toBool()});
+        });
+}
 
 void QtBrowserEngine::readDocument(std::function<void(std::optional<PageSnapshot>)> done) {
     m_page->runJavaScript(kSnapshotScript, QWebEngineScript::ApplicationWorld,

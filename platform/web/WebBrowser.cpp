@@ -179,10 +179,26 @@ void TWebBrowser::onLoadProgress(int percent) {
 void TWebBrowser::onLoadFinished(LoadOutcome outcome) {
     m_typedPending = false;
     m_readyState = READYSTATE_COMPLETE;
+    const int load = ++m_loadCount;
+    m_facts.reset();
     QPointer<TWebBrowser> self(this);
-    emit OnDownloadComplete(this);
-    if (self && outcome != LoadOutcome::Stopped)
-        emit OnDocumentComplete(this, LocationURL());
+    m_engine->readFacts([self, load](std::optional<DocumentFacts> facts) {
+        if (self && facts && load == self->m_loadCount)
+            self->m_facts = std::move(facts);
+    });
+    // Out of the engine's call, so the handlers may read the document.
+    QTimer::singleShot(0, this, [this, outcome] {
+        QPointer<TWebBrowser> alive(this);
+        emit OnDownloadComplete(this);
+        if (alive && outcome != LoadOutcome::Stopped)
+            emit OnDocumentComplete(this, LocationURL());
+    });
+}
+
+DocumentFacts TWebBrowser::CurrentDocumentFacts() const {
+    if (m_facts)
+        return *m_facts;
+    return DocumentFacts{LocationURL(), QString(), false};
 }
 
 template <class T>

@@ -46,6 +46,10 @@ public:
     std::optional<PageSnapshot> Document();
     // The document's text as the engine renders it; empty on the same failures.
     QString DocumentSourceText();
+    // The address, type and body of the document on show, learned after each load without
+    // waiting (for handlers that run inside the engine's own calls); the address alone
+    // while the rest is not known yet.
+    DocumentFacts CurrentDocumentFacts() const;
     void setDocumentTimeout(int milliseconds) { m_documentTimeout = milliseconds; }
 
     // Silent: no script dialogs, no certificate questions, whatever the download flags say.
@@ -65,7 +69,12 @@ public:
 
 signals:
     // Before every navigation, the browser's own and the page's (frames included);
-    // setting *cancel refuses it.
+    // setting *cancel refuses it. Raised inside the engine's own call: a handler must not
+    // wait for the engine there.
+    //
+    // Download and document complete follow the end of a load in a later turn of the event
+    // loop, so their handlers may wait (read the document); a stopped load raises only
+    // download complete.
     void OnBeforeNavigate2(platform::TWebBrowser* sender, const QString& url, bool* cancel);
     void OnDocumentComplete(platform::TWebBrowser* sender, const QString& url);
     void OnDownloadComplete(platform::TWebBrowser* sender);
@@ -93,6 +102,8 @@ private:
     bool m_silent = false;
     bool m_typedPending = false;
     std::int32_t m_downloadControl = DLCTL_DEFAULT;
+    std::optional<DocumentFacts> m_facts;
+    int m_loadCount = 0;
 };
 
 // The extended control: its download options are a flag word of its own, which it answers

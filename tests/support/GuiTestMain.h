@@ -2,6 +2,8 @@
 
 // main() of a window test program: a private home for settings and temporary files,
 // the offscreen platform, and one QApplication for all cases.
+#include "platform/web/FakeBrowserEngine.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 
@@ -22,6 +24,8 @@ inline int runGuiTests(int argc, char** argv) {
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
             "--disable-gpu --disable-background-networking --disable-component-update "
             "--no-first-run --proxy-server=127.0.0.1:9");
+    // Window tests browse the in-process fake; the real engine is the e2e tests' own.
+    platform::FakeBrowserEngine::install();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     return RUN_ALL_TESTS();

@@ -8,6 +8,15 @@ TestHttpServer::TestHttpServer(QObject* parent) : QObject(parent) {
     connect(&m_server, &QTcpServer::newConnection, this, &TestHttpServer::onConnection);
 }
 
+TestHttpServer::~TestHttpServer() {
+    // The sockets are the server's children and report their end to this object, whose
+    // members go before the server does.
+    for (QTcpSocket* socket : m_server.findChildren<QTcpSocket*>()) {
+        socket->disconnect(this);
+        delete socket;
+    }
+}
+
 bool TestHttpServer::listen() {
     return m_server.listen(QHostAddress::LocalHost, 0);
 }

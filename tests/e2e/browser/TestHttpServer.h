@@ -28,6 +28,7 @@ public:
     };
 
     explicit TestHttpServer(QObject* parent = nullptr);
+    ~TestHttpServer() override;
     bool listen();
     quint16 port() const { return m_server.serverPort(); }
     // http://127.0.0.1:port + path
