@@ -329,6 +329,22 @@ TEST(HtmlDocument, DocumentsWithoutABody) {
     EXPECT_EQ(ids(frames->GetElementsByTagName(u"frame")), q("frame frame"));
 }
 
+TEST(HtmlDocument, ControlCharactersAndBrokenSurrogatesAreNoObstacle) {
+    QString html = q("<html><body><p id=a>one");
+    html += QChar(u'\0');
+    html += q("two</p>");
+    html += QChar(0xD800); // a lone high surrogate
+    html += q("<p id=b>three\x01\x1F</p></body></html>");
+    auto doc = parse(html);
+    ASSERT_TRUE(doc);
+    OrvoRef<IHTMLElement> b(doc->GetElementById(u"b"));
+    ASSERT_TRUE(b);
+    EXPECT_TRUE(text(b->GetTextContent()).startsWith(q("three")));
+    OrvoRef<IHTMLElement> a(doc->GetElementById(u"a"));
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(text(a->GetInnerText()).startsWith(q("one")));
+}
+
 TEST(HtmlDocument, DeepNestingNeedsNoDeepStack) {
     const int depth = 100000;
     QString html;
