@@ -55,6 +55,10 @@ PENDING int TfrmTrawl::gridRowCount() const {
 PENDING bool TfrmTrawl::isCaptureRunning() const {
     return false;
 }
+PENDING void TfrmTrawl::WriteColumnHeaders() {}
+PENDING bool TfrmTrawl::GetColWidths() {
+    return true;
+}
 
 PENDING void TfrmTrawl::acSaveExecute() {}
 PENDING void TfrmTrawl::acSaveExcelExecute() {}
@@ -66,3 +70,4 @@ PENDING void TfrmTrawl::btnUpgradeClick() {}
 PENDING void TfrmTrawl::btnupdateprogClick() {}
 PENDING void TfrmTrawl::btnUpdatepluginClick() {}
 PENDING void TfrmTrawl::acBugReportExecute() {}
+PENDING void TfrmTrawl::CheckTemplateUpdate(const QString&) {}

@@ -139,6 +139,8 @@ public:
     void itiSaveGridItemClick();
     int gridRowCount() const;
     bool isCaptureRunning() const;
+    void WriteColumnHeaders(); // template loading step 13
+    bool GetColWidths();       // template loading step 17; false when the widths failed
 
     // --- export: members defined in export/frmExport.cpp ---
     void acSaveExecute();
@@ -150,6 +152,7 @@ public:
     void btnupdateprogClick();
     void btnUpdatepluginClick();
     void acBugReportExecute();
+    void CheckTemplateUpdate(const QString& FileName); // template loading step 6
 
     // ---------------------------------------------------------------------------------
     // Process-wide values

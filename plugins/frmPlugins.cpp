@@ -1,0 +1,198 @@
+// The window's side of the site templates: loading and releasing the current template,
+// the open command, the template's home page, and the start page.
+#include "app/uTrawlMain.h"
+
+#include "browser/OrvoBrowser.h"
+#include "orvo/PluginBase.h"
+#include "platform/Dialogs.h"
+#include "platform/Failure.h"
+#include "platform/StatusBar.h"
+#include "platform/SysFolders.h"
+#include "plugins/HomePage.h"
+#include "plugins/IPlugins.h"
+
+#include <QDir>
+
+namespace {
+
+QString messageText(const QString& text, const char16_t* fallback) {
+    return text.isEmpty() ? QString::fromUtf16(fallback) : text;
+}
+
+// Navigating the main browser to a template's home page may reach a template link, which
+// loads that template from inside this one's loading. A template whose home page is a
+// template file would go on for ever; past this depth the link is refused instead.
+constexpr int kMaxNestedLoads = 4;
+int gLoadDepth = 0;
+
+struct LoadDepth {
+    LoadDepth() { ++gLoadDepth; }
+    ~LoadDepth() { --gLoadDepth; }
+    LoadDepth(const LoadDepth&) = delete;
+    LoadDepth& operator=(const LoadDepth&) = delete;
+};
+
+// Thrown when the current template changed during a step that let other commands run:
+// the newer load has done its work, this one ends quietly.
+struct Superseded {};
+
+} // namespace
+
+void TfrmTrawl::LoadHomePage() {
+    // The program folder becomes the current folder, so a relative template path given
+    // later (the command line) is taken from there.
+    QDir::setCurrent(ProgDir);
+    const QStringList files = TemplateFileList(ProgDir);
+    QString error;
+    const QString temp = platform::GetTempFolder(&error);
+    if (temp.isEmpty())
+        throw platform::Failure(error);
+    const IndexPage page = WriteIndexToDisk(files, ProgDir, ReadDistrib(), temp);
+    if (!page.ok())
+        throw platform::Failure(page.error.message);
+    mmMain->setPlainText(page.html);
+    HomePageFile = page.path;
+    if (WB)
+        WB->Navigate(HomePageFile);
+}
+
+void TfrmTrawl::loadtemplate(const QString& FileName) {
+    const QString noValid = messageText(lingo::sNoValidTemplate, u"Not a valid ORPG file!");
+    if (gLoadDepth >= kMaxNestedLoads) {
+        platform::dialogs().message(noValid);
+        return;
+    }
+    LoadDepth depth;
+
+    // Steps 1 to 3.
+    fPlugin.reset();
+    btnUpdateplugin->hide();
+    ExtraNavCount = 0;
+
+    // Step 4, with the refusal of a template that has no columns: it never becomes
+    // current, so neither the window nor the grid changes.
+    PluginLoad load = TPlugin::Create(FileName, ProgDir);
+    if (!load) {
+        platform::dialogs().message(noValid);
+        return;
+    }
+    IPlugin* p = load.plugin->Instance();
+    try {
+        if (p->GetColumnCount() <= 0) {
+            load.plugin.reset();
+            platform::dialogs().message(noValid);
+            return;
+        }
+    } catch (...) {
+        load.plugin.reset();
+        platform::dialogs().message(noValid);
+        return;
+    }
+    fPlugin = std::move(load.plugin);
+    // Held for the rest of this load: a nested command may replace the current template
+    // while a step waits, and this one's code must stay mapped until it returns.
+    const std::shared_ptr<TPlugin> self = fPlugin;
+    const auto stillCurrent = [&] {
+        if (fPlugin != self || isClosing())
+            throw Superseded{};
+    };
+
+    try {
+        setWindowTitle(AppName + QStringLiteral(" Checking for updates on this plugin..."));
+        CheckTemplateUpdate(FileName);
+        stillCurrent();
+
+        const QString name = FromTemplateText(p->GetName());
+        const QString title = AppName + QStringLiteral(" Template: ") + name +
+                              QStringLiteral(" created by ") + FromTemplateText(p->GetAuthor()) +
+                              QStringLiteral(" [") + FromTemplateText(p->GetVersion()) +
+                              QStringLiteral("]");
+        const QString home = FromTemplateText(p->GetHomeURL());
+        if (WB)
+            WB->Navigate(home);
+        stillCurrent();
+
+        mnPlugInHome->setStatusTip(home);
+        mnPlugInHome->setToolTip(home);
+        mnPlugInHome->setText(QStringLiteral("Plugin: ") + home);
+        setWindowTitle(title);
+        osb->setText(1, name.toHtmlEscaped());
+        osb->setText(3, title.toHtmlEscaped());
+        edURL->setText(home);
+        WriteColumnHeaders();
+        stillCurrent();
+        pg->setCurrentWidget(opWeb);
+        mmControl->setPlainText(QStringLiteral("EXTRA DATA..."));
+
+        if (p->GetUsesBrowser()) {
+            // Exactly this name, letter case included, gets the assistant browser.
+            const bool assist = name == u"AU-YP";
+            const auto handed = orvo::Ref<IWebBrowser2>::adopt(
+                browser::WebBrowser2Of(assist ? static_cast<platform::TWebBrowser*>(WBassist)
+                                              : static_cast<platform::TWebBrowser*>(wb2)));
+            if (assist)
+                p->SetAssistBrowser(handed.get());
+            else
+                p->SetServiceBrowser(handed.get());
+        }
+        stillCurrent();
+
+        if (!GetColWidths())
+            platform::dialogs().message(noValid);
+    } catch (const Superseded&) {
+    } catch (...) {
+        // The template stays current; the steps done so far stand.
+        platform::dialogs().message(noValid);
+    }
+}
+
+bool TfrmTrawl::PluginIsOK() {
+    if (fPlugin)
+        return true;
+    try {
+        platform::dialogs().message(
+            messageText(lingo::sNoTemplate, u"No template currently selected!"));
+    } catch (...) {
+        platform::dialogs().message(QStringLiteral("Application Problem"));
+    }
+    return false;
+}
+
+void TfrmTrawl::acOpenExecute() {
+    platform::FileDialogRequest request = od;
+    request.filter = QStringLiteral("OrvoPage Library|*.orp*");
+    request.directory.clear();
+    const platform::FileDialogResult chosen = platform::dialogs().openFile(request);
+    if (chosen.accepted && !chosen.fileName.isEmpty())
+        loadtemplate(chosen.fileName);
+}
+
+void TfrmTrawl::mnPlugInHomeClick() {
+    try {
+        const QString home = mnPlugInHome->statusTip();
+        if (!home.isEmpty() && WB)
+            WB->Navigate(home);
+    } catch (...) {
+    }
+}
+
+void TfrmTrawl::ReleaseTemplate() {
+    try {
+        if (fPlugin && !FromTemplateText(fPlugin->Instance()->GetName()).isEmpty())
+            fPlugin.reset();
+    } catch (...) {
+    }
+}
+
+void TfrmTrawl::ClearTemplateStop() {
+    if (const std::shared_ptr<TPlugin> current = fPlugin) {
+        try {
+            current->Instance()->SetStop(0);
+        } catch (...) {
+        }
+    }
+}
+
+bool TfrmTrawl::hasTemplate() const {
+    return fPlugin != nullptr;
+}

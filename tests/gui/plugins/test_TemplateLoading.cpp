@@ -1,0 +1,260 @@
+// Template loading in the window: the start page, its links, the open command, the
+// browser hand-over, and what broken templates leave behind.
+#include "app/uTrawlMain.h"
+
+#include "browser/OrvoBrowser.h"
+#include "platform/StatusBar.h"
+#include "platform/Ticks.h"
+#include "platform/web/FakeBrowserEngine.h"
+#include "tests/support/ProgramFolder.h"
+#include "tests/support/QtPrinters.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTest>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+QStringList gEvents;
+
+} // namespace
+
+// Called by the fixture templates.
+extern "C" __attribute__((visibility("default"))) void trawlex_fixture_event(const char* what) {
+    gEvents.append(QString::fromUtf8(what));
+}
+
+namespace {
+
+using Kind = platform::RecordingDialogs::Kind;
+
+const QString kNoValid = QStringLiteral("Not a valid ORPG file!");
+const QString kNoTemplate = QStringLiteral("No template currently selected!");
+
+template <class P> bool waitUntil(P predicate, int ms = 5000) {
+    return QTest::qWaitFor(predicate, ms);
+}
+
+class TemplateLoading : public testing::Test {
+protected:
+    void SetUp() override {
+        platform::resetShutdownForTests();
+        platform::setDialogs(&dialogs);
+        platform::FakeWeb::instance().clear();
+        gEvents.clear();
+    }
+    void TearDown() override {
+        window.reset();
+        platform::setDialogs(nullptr);
+        platform::resetShutdownForTests();
+    }
+    TfrmTrawl& open(QStringList arguments = {}) {
+        TfrmTrawl::Options o;
+        o.progDir = folder.path();
+        o.arguments = std::move(arguments);
+        o.exitProcess = false;
+        window = std::make_unique<TfrmTrawl>(o);
+        window->show();
+        return *window;
+    }
+    // A fixture template copied into the program folder; its full path.
+    QString install(const char* fixture) {
+        const QString target = folder.file(QString::fromUtf8(fixture));
+        QFile::remove(target);
+        EXPECT_TRUE(QFile::copy(
+            QStringLiteral(PLUGINS_FIXTURES_DIR "/") + QString::fromUtf8(fixture), target));
+        return target;
+    }
+    platform::FakeBrowserEngine* engineOf(platform::TWebBrowser* b) {
+        return qobject_cast<platform::FakeBrowserEngine*>(b->engine());
+    }
+    QString location() { return window->WB->LocationURL(); }
+    QString demoPath() { return folder.file(QStringLiteral("us_demo_directory.orp")); }
+    QString demoHome() {
+        return QUrl::fromLocalFile(folder.file(QStringLiteral("demo/index.html"))).toString();
+    }
+    static QString demoTitle() {
+        return QStringLiteral("Trawlex -  Template: US-DEMO created by Trawlex demo [1.0]");
+    }
+
+    ProgramFolder folder;
+    platform::RecordingDialogs dialogs;
+    std::unique_ptr<TfrmTrawl> window;
+};
+
+TEST_F(TemplateLoading, StartPageListsTheDemoTemplateAndIsShown) {
+    TfrmTrawl& w = open();
+    ASSERT_FALSE(w.HomePageFile.isEmpty());
+    EXPECT_TRUE(w.HomePageFile.endsWith(QStringLiteral("/index.html")));
+    EXPECT_FALSE(w.HomePageFile.startsWith(folder.path())); // the temporary folder, not ours
+    const QString page = w.mmMain->toPlainText();
+    EXPECT_TRUE(page.contains(QStringLiteral("us&nbsp;&nbsp;demo&nbsp;&nbsp;directory")));
+    EXPECT_TRUE(page.contains(QStringLiteral("US = USA")));
+    EXPECT_TRUE(page.contains(QStringLiteral("<a href=\"") + demoPath() + u'"'));
+    EXPECT_FALSE(page.contains(QStringLiteral("<$LIST$>")));
+    ASSERT_TRUE(
+        waitUntil([&] { return location() == QUrl::fromLocalFile(w.HomePageFile).toString(); }));
+    EXPECT_TRUE(dialogs.entries.isEmpty());
+}
+
+TEST_F(TemplateLoading, ClickingALinkLoadsTheTemplateAndOpensItsSite) {
+    TfrmTrawl& w = open();
+    ASSERT_TRUE(waitUntil([&] { return w.WB->ReadyState() == platform::READYSTATE_COMPLETE; }));
+    engineOf(w.WB)->clickLink(QUrl::fromLocalFile(demoPath()));
+    ASSERT_TRUE(waitUntil([&] { return w.windowTitle() == demoTitle(); }))
+        << w.windowTitle().toStdString();
+    EXPECT_TRUE(w.hasTemplate());
+    ASSERT_TRUE(waitUntil([&] { return location() == demoHome(); })) << location().toStdString();
+    // The template file itself was never loaded as a page.
+    for (const QUrl& u : platform::FakeWeb::instance().requests)
+        EXPECT_FALSE(u.path().endsWith(QStringLiteral(".orp"))) << u.toString().toStdString();
+    EXPECT_EQ(w.osb->text(1), QStringLiteral("US-DEMO"));
+    EXPECT_EQ(w.osb->text(3), demoTitle());
+    EXPECT_EQ(w.edURL->text(), demoHome());
+    EXPECT_EQ(w.mnPlugInHome->text(), QStringLiteral("Plugin: ") + demoHome());
+    EXPECT_EQ(w.pg->currentWidget(), w.opWeb);
+    EXPECT_EQ(w.mmControl->toPlainText(), QStringLiteral("EXTRA DATA..."));
+    EXPECT_TRUE(dialogs.entries.isEmpty());
+
+    // The home-page entry goes back to the template's site.
+    w.WB->Navigate(QStringLiteral("about:blank"));
+    ASSERT_TRUE(waitUntil([&] { return location() == u"about:blank"; }));
+    w.mnPlugInHome->trigger();
+    EXPECT_TRUE(waitUntil([&] { return location() == demoHome(); }));
+}
+
+struct BadTemplate {
+    const char* file;
+    bool exists = true;
+};
+
+void PrintTo(const BadTemplate& t, std::ostream* os) {
+    *os << t.file;
+}
+
+class RefusedTemplate : public TemplateLoading, public testing::WithParamInterface<BadTemplate> {};
+
+TEST_P(RefusedTemplate, ShowsTheMessageAndLeavesNoCurrentTemplate) {
+    TfrmTrawl& w = open();
+    const QString path = GetParam().exists ? install(GetParam().file)
+                                           : folder.file(QString::fromUtf8(GetParam().file));
+    w.loadtemplate(demoPath());
+    ASSERT_TRUE(w.hasTemplate());
+    const QString titleBefore = w.windowTitle();
+
+    w.loadtemplate(path);
+    EXPECT_EQ(dialogs.texts(Kind::Message), QStringList{kNoValid});
+    EXPECT_FALSE(w.hasTemplate());
+    EXPECT_EQ(w.windowTitle(), titleBefore);
+    EXPECT_FALSE(gEvents.contains(QStringLiteral("SetServiceBrowser")));
+
+    dialogs.clear();
+    EXPECT_FALSE(w.PluginIsOK());
+    EXPECT_EQ(dialogs.texts(Kind::Message), QStringList{kNoTemplate});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, RefusedTemplate,
+    testing::Values(BadTemplate{"not_a_library.orp"}, BadTemplate{"no_create_plugin.orp"},
+                    BadTemplate{"create_fails.orp"}, BadTemplate{"create_throws.orp"},
+                    BadTemplate{"columns_0.orp"}, BadTemplate{"columns_minus_1.orp"},
+                    BadTemplate{"missing_file.orp", false}));
+
+struct HandOver {
+    const char* file;
+    const char* expected; // the one event among the hand-over calls, or "" for none
+};
+
+void PrintTo(const HandOver& h, std::ostream* os) {
+    *os << h.file;
+}
+
+class BrowserHandOver : public TemplateLoading, public testing::WithParamInterface<HandOver> {};
+
+TEST_P(BrowserHandOver, GoesToTheRightBrowser) {
+    TfrmTrawl& w = open();
+    w.loadtemplate(install(GetParam().file));
+    ASSERT_TRUE(w.hasTemplate());
+    QStringList handOvers;
+    for (const QString& e : gEvents)
+        if (e.startsWith(QStringLiteral("SetServiceBrowser")) ||
+            e.startsWith(QStringLiteral("SetAssistBrowser")))
+            handOvers.append(e);
+    const QString expected = QString::fromUtf8(GetParam().expected);
+    EXPECT_EQ(handOvers, expected.isEmpty() ? QStringList() : QStringList{expected});
+    EXPECT_TRUE(dialogs.entries.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, BrowserHandOver,
+                         testing::Values(HandOver{"au_yp.orp", "SetAssistBrowser"},
+                                         HandOver{"au_yp_lower_case.orp", "SetServiceBrowser"},
+                                         HandOver{"basic.orp", "SetServiceBrowser"},
+                                         HandOver{"no_browser.orp", ""}));
+
+TEST_F(TemplateLoading, LoadingTheSameFileTwiceReleasesTheFirstBeforeCreatingTheSecond) {
+    TfrmTrawl& w = open();
+    const QString path = install("basic.orp");
+    w.loadtemplate(path);
+    w.loadtemplate(path);
+    QStringList lifecycle;
+    for (const QString& e : gEvents)
+        if (e.startsWith(QStringLiteral("create")) || e == u"destroy")
+            lifecycle.append(e);
+    // "create 1" again: the library was unloaded in between and starts afresh.
+    EXPECT_EQ(lifecycle, (QStringList{QStringLiteral("create 1"), QStringLiteral("destroy"),
+                                      QStringLiteral("create 1")}));
+    EXPECT_TRUE(w.hasTemplate());
+}
+
+TEST_F(TemplateLoading, OpenCommandUsesTheTemplateFilterAndCancelKeepsTheTemplate) {
+    TfrmTrawl& w = open();
+    dialogs.setNextFileName(demoPath());
+    w.acOpen->trigger();
+    ASSERT_EQ(dialogs.entries.size(), 1);
+    EXPECT_EQ(dialogs.entries[0].kind, Kind::OpenFile);
+    EXPECT_EQ(dialogs.entries[0].request.filter, QStringLiteral("OrvoPage Library|*.orp*"));
+    EXPECT_TRUE(dialogs.entries[0].request.directory.isEmpty());
+    EXPECT_EQ(w.windowTitle(), demoTitle());
+
+    gEvents.clear();
+    dialogs.setNextCancel();
+    w.acOpen->trigger();
+    EXPECT_TRUE(w.hasTemplate());
+    EXPECT_EQ(w.windowTitle(), demoTitle());
+    EXPECT_EQ(dialogs.texts(Kind::Message), QStringList());
+}
+
+TEST_F(TemplateLoading, CommandLineTemplateIsLoadedAtStartUp) {
+    TfrmTrawl& w = open({QStringLiteral("us_demo_directory.orp")});
+    EXPECT_TRUE(w.hasTemplate());
+    EXPECT_EQ(w.windowTitle(), demoTitle());
+}
+
+TEST_F(TemplateLoading, ShutdownReleasesTheTemplate) {
+    TfrmTrawl& w = open();
+    w.loadtemplate(install("basic.orp"));
+    ASSERT_TRUE(w.hasTemplate());
+    w.FormDestroy();
+    EXPECT_FALSE(w.hasTemplate());
+    EXPECT_EQ(gEvents.count(QStringLiteral("destroy")), 1);
+}
+
+TEST_F(TemplateLoading, StartPageFailsWithoutItsTemplateAndShowsNewFilesLater) {
+    TfrmTrawl& w = open();
+    install("au_yp.orp");
+    w.LoadHomePage();
+    EXPECT_TRUE(w.mmMain->toPlainText().contains(QStringLiteral("AU = Australia")));
+    EXPECT_TRUE(w.mmMain->toPlainText().contains(QStringLiteral("2 templates found")));
+
+    const QString before = w.mmMain->toPlainText();
+    folder.remove(QStringLiteral("index.tpl.html"));
+    EXPECT_ANY_THROW(w.LoadHomePage());
+    EXPECT_EQ(w.mmMain->toPlainText(), before);
+}
+
+} // namespace
