@@ -46,6 +46,9 @@ class TPlugin;
 // --- capture: forward declarations ---
 // --- export: forward declarations ---
 // --- support: forward declarations ---
+namespace support {
+class DownloadPrompt;
+}
 
 // The main window. Its elements carry their names as object names; its members are the
 // program's commands and event handlers, defined in the folder of the subsystem they
@@ -152,6 +155,12 @@ public:
     void btnupdateprogClick();
     void btnUpdatepluginClick();
     void acBugReportExecute();
+    void CheckTemplateUpdate(const QString& FileName); // template loading step 6
+    void CheckForProgUpdates();
+    // The snapshot of Browser's view in ImgLogo, labelled fileName (a page number).
+    void WebBrowserScreenShot(TOrvoBrowser* Browser, const QString& fileName);
+    // WB's downloads ask where to save; downloads of the hidden browsers are refused.
+    void InstallDownloadPrompt();
     void CheckTemplateUpdate(const QString& FileName); // template loading step 6
 
     // ---------------------------------------------------------------------------------
@@ -268,6 +277,8 @@ public:
     int PageCounter = 1; // the page a capture run is on
     // --- export: fields ---
     // --- support: fields ---
+    bool fTimerArmed = false; // the first tick of Timer only sets it
+    support::DownloadPrompt* fDownloadPrompt = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

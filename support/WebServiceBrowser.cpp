@@ -20,7 +20,7 @@ void WebServiceBrowser::navigate(const QString& url) {
 }
 
 bool WebServiceBrowser::isComplete() const {
-    return m_browser && m_browser->ReadyState() == platform::READYSTATE_COMPLETE;
+    return !m_browser || m_browser->ReadyState() == platform::READYSTATE_COMPLETE;
 }
 
 QString WebServiceBrowser::sourceText(std::uint32_t limitMs) {

@@ -16,8 +16,8 @@ class WebServiceBrowser : public ServiceBrowser {
 public:
     explicit WebServiceBrowser(platform::TWebBrowser* browser);
 
-    // A browser destroyed while the query waits reads as never complete and answers an
-    // empty text.
+    // Without a browser (none given, or destroyed while the query waits) there is nothing
+    // to wait for: it reads as complete and answers an empty text.
     void navigate(const QString& url) override;
     bool isComplete() const override;
     QString sourceText(std::uint32_t limitMs) override;

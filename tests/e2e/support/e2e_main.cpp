@@ -1,5 +1,23 @@
-#include "tests/support/GuiTestMain.h"
+// The real engine, with its headless settings and a private home, before the
+// application object exists.
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    return runGuiTests(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    static QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+            "--disable-gpu --disable-background-networking --disable-component-update "
+            "--no-first-run --proxy-server=127.0.0.1:9");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    return RUN_ALL_TESTS();
 }
