@@ -44,6 +44,9 @@ using TEmbeddedWB = platform::TEmbeddedWB;
 // --- plugins: forward declarations ---
 class TPlugin;
 // --- capture: forward declarations ---
+namespace capture {
+class TGridModel;
+}
 // --- export: forward declarations ---
 // --- support: forward declarations ---
 namespace support {
@@ -275,6 +278,8 @@ public:
     std::shared_ptr<TPlugin> fPlugin;
     // --- capture: fields ---
     int PageCounter = 1; // the page a capture run is on
+    capture::TGridModel* fGrid = nullptr; // the model behind lv
+    int acSetWantsEmailImageIndex = 23;   // 23 while extras are off, 24 while on
     // --- export: fields ---
     // --- support: fields ---
     bool fTimerArmed = false; // the first tick of Timer only sets it

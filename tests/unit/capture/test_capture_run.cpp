@@ -2,7 +2,7 @@
 // press of Capture or a shutdown inside a wait does, and bad template answers.
 #include "capture/CaptureRun.h"
 
-#include "QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

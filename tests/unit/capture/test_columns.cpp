@@ -4,7 +4,7 @@
 
 #include "FakeTemplate.h"
 
-#include "QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 
 #include "FakeTemplate.h"
 
-#include "QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Delete and Clear: which rows go, which stay, and that the count is always refreshed.
 #include "capture/GridEditing.h"
 
-#include "QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <QPersistentModelIndex>
 #include <QSignalSpy>
 
-#include "QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
