@@ -468,6 +468,7 @@ QString TfrmTrawl::ReadLingo() const {
 
 void TfrmTrawl::FormCreate() {
     CreateBrowsers(); // steps 1 to 6
+    InstallDownloadPrompt(); // files the user downloads in WB are saved where they choose
     ProgDir = systools::programFolder(
         m_options.progDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_options.progDir);
     NavigateBlankPages();
