@@ -284,7 +284,9 @@ void TfrmTrawl::wb5DocumentComplete(platform::TWebBrowser* ASender, const QStrin
         if (facts.hasBody) {
             if (const auto message = browser::DoneCollectingMessage(facts.url))
                 mmIndic->setText(*message);
-            if (ASender == WBassist)
+            // The blank page loaded at start-up has no text; it leaves the idle
+            // "EXTRA DATA..." in place instead of emptying the box.
+            if (ASender == WBassist && facts.url != u"about:blank")
                 mmControl->setPlainText(browser::AssistTextSlice(facts.bodyInnerText));
         }
     }
