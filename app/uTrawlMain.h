@@ -164,7 +164,6 @@ public:
     void WebBrowserScreenShot(TOrvoBrowser* Browser, const QString& fileName);
     // WB's downloads ask where to save; downloads of the hidden browsers are refused.
     void InstallDownloadPrompt();
-    void CheckTemplateUpdate(const QString& FileName); // template loading step 6
 
     // ---------------------------------------------------------------------------------
     // Process-wide values
