@@ -383,3 +383,74 @@ TEST_F(MainWindow, ClosingDuringAWaitEndsTheWaitAndTheWindow) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainWindow, WithoutTheStartPageTemplateOneErrorAndTheRestOfStartUpIsSkipped) {
+    folder.remove(QStringLiteral("index.tpl.html"));
+    TfrmTrawl& w = open({folder.file(QStringLiteral("us_demo_directory.orp"))});
+    EXPECT_EQ(dialogs.texts(platform::RecordingDialogs::Kind::Error).size(), 1);
+    EXPECT_EQ(dialogs.entries.size(), 1);
+    EXPECT_FALSE(w.Timer->isActive());
+    EXPECT_FALSE(w.windowState() & Qt::WindowMaximized);
+    EXPECT_FALSE(w.hasTemplate()); // the command-line template is not loaded
+    EXPECT_EQ(w.mnPopFavoritePage->text(), QStringLiteral("Favorite Page"));
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Trawlex - Welcome!"));
+    // The window is still usable.
+    w.mmIndicClick();
+    EXPECT_EQ(w.pg->currentIndex(), 1);
+}
+
+TEST_F(MainWindow, AStartPageTemplateInTheDistribFolder) {
+    folder.write(QStringLiteral("index.ini"), "[Application]\nDistrib=brand/\n");
+    folder.write(QStringLiteral("brand/index.tpl.html"), "<html><body>BRANDED</body></html>");
+    folder.remove(QStringLiteral("index.tpl.html"));
+    TfrmTrawl& w = open();
+    EXPECT_TRUE(dialogs.entries.isEmpty());
+    EXPECT_TRUE(w.Timer->isActive());
+    EXPECT_TRUE(w.mmMain->toPlainText().contains(QStringLiteral("BRANDED")));
+}
+
+TEST_F(MainWindow, ACommandLineFileThatIsNoTemplateGivesTheMessageAndNoTemplate) {
+    folder.write(QStringLiteral("junk.orp"), "this is not a library");
+    TfrmTrawl& w = open({folder.file(QStringLiteral("junk.orp"))});
+    EXPECT_EQ(dialogs.texts(platform::RecordingDialogs::Kind::Message),
+              QStringList{QStringLiteral("Not a valid ORPG file!")});
+    EXPECT_FALSE(w.hasTemplate());
+    EXPECT_TRUE(w.Timer->isActive()); // start-up went on
+}
+
+TEST(StatusMarkup, BoldAndBreaksOnlyEverythingElseLiteral) {
+    struct Case {
+        const char* markup;
+        const char* html;
+        const char* plain;
+    };
+    for (const Case c : {Case{"<B>SERVER</B><BR>x", "<b>SERVER</b><br>x", "SERVER\nx"},
+                         Case{"<b>a</b><br>", "<b>a</b><br>", "a\n"},
+                         Case{"<i>no</i> & <script>", "&lt;i&gt;no&lt;/i&gt; &amp; &lt;script&gt;",
+                              "<i>no</i> & <script>"},
+                         Case{"AU-YP \"x\"", "AU-YP &quot;x&quot;", "AU-YP \"x\""}}) {
+        EXPECT_EQ(platform::statusMarkupToHtml(QString::fromLatin1(c.markup)),
+                  QString::fromLatin1(c.html));
+        EXPECT_EQ(platform::statusMarkupToPlain(QString::fromLatin1(c.markup)),
+                  QString::fromLatin1(c.plain));
+    }
+}
+
+TEST(StatusBarPanels, SwitchKindWithEachWriter) {
+    platform::StatusBar bar({{175, Qt::AlignHCenter, platform::StatusBar::Kind::Progress},
+                             {100, Qt::AlignHCenter, platform::StatusBar::Kind::Text}});
+    EXPECT_EQ(bar.kind(0), platform::StatusBar::Kind::Progress);
+    bar.setText(0, QStringLiteral("Browser ready"));
+    EXPECT_EQ(bar.kind(0), platform::StatusBar::Kind::Text);
+    EXPECT_EQ(bar.label(0)->accessibleName(), QStringLiteral("Browser ready"));
+    bar.setProgress(0, 30, 120);
+    EXPECT_EQ(bar.kind(0), platform::StatusBar::Kind::Progress);
+    EXPECT_EQ(bar.progressValue(0), 30);
+    EXPECT_EQ(bar.progressMaximum(0), 120);
+    bar.setProgress(0, 5, 0); // unknown size: an empty bar, never a busy one
+    EXPECT_EQ(bar.progressMaximum(0), 1);
+}
+
+} // namespace
