@@ -38,7 +38,7 @@ install_packages() {
 }
 
 build() {
-    cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAWLEX_GUI=ON
+    cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=${TRAWLEX_BUILD_TYPE:-Release} -DTRAWLEX_GUI=ON
     cmake --build "$BUILD" -j "$JOBS"
 }
 
@@ -60,7 +60,7 @@ run_tests() {
         ctest --test-dir "$BUILD" --output-on-failure -j "$JOBS" --timeout 600
     )
     # The pure units once more under the address and undefined-behaviour sanitizers.
-    cmake -S . -B "$ASAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRAWLEX_GUI=OFF \
+    cmake -S . -B "$ASAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE= -DTRAWLEX_GUI=OFF \
         -DTRAWLEX_SANITIZE=ON -DTRAWLEX_BENCH=OFF
     cmake --build "$ASAN_BUILD" -j "$JOBS"
     ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
