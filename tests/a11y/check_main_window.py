@@ -89,8 +89,11 @@ try:
     check(app is not None, "the program is on the accessibility bus")
     if app is None:
         raise SystemExit(1)
-    frame = wait_for(lambda: next((n for n in nodes(app) if n.getRoleName() == "frame"), None))
-    check(frame is not None and frame.name.startswith("Trawlex - "), "window caption starts with the title prefix")
+    # The main window is the showing frame; the notification window is a hidden one.
+    frame = wait_for(lambda: next((n for n in nodes(app)
+                                   if n.getRoleName() == "frame" and showing(n)), None))
+    check(frame is not None and frame.name.startswith("Trawlex - "),
+          "window caption starts with the title prefix (%r)" % (frame.name if frame else None))
 
     for role, name in [
         ("push button", "Go Back"), ("push button", "Go Forward"), ("push button", "Refresh Page"),
