@@ -7,6 +7,11 @@
 #include <memory>
 
 int main(int argc, char* argv[]) {
+    // Web pages join the accessibility tree only when the engine is told so; screen
+    // readers and desktop automation need the page's links and text, not just the window.
+    QByteArray engineFlags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!engineFlags.contains("--force-renderer-accessibility"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", engineFlags + " --force-renderer-accessibility");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Trawlex"));
     QApplication::setApplicationDisplayName(QStringLiteral("Trawlex"));

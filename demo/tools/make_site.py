@@ -178,7 +178,7 @@ def main():
     body = f"""<h1>Find a local business</h1>
 <p>Welcome to the Lantern Bay Business Directory: {len(unique)} shops, trades and services
 from Maple Falls to Saint-Rémy Crossing, listed twenty to a page.</p>
-<p style="font-size:18px"><a id="browse" href="results-1.html">Browse all businesses &raquo;</a></p>
+<p style="font-size:18px"><a id="browse" rel="next" href="results-1.html">Browse all businesses &raquo;</a></p>
 <h2>Popular this week</h2>
 <ul>
 {chr(10).join(f'  <li><a href="listing-{b["id"]}.html">{e(b["name"])}</a> &mdash; {e(b["town"])}</li>' for b in unique[:5])}
