@@ -1,7 +1,8 @@
 #pragma once
 
 // main() of a window test program: a private home for settings and temporary files,
-// the offscreen platform, and one QApplication for all cases.
+// the offscreen platform, the headless engine settings, and one QApplication for all
+// cases. Window tests browse the in-process fake engine, end-to-end tests the real one.
 #include "platform/web/FakeBrowserEngine.h"
 
 #include <QApplication>
@@ -11,7 +12,9 @@
 
 #include <cstdlib>
 
-inline int runGuiTests(int argc, char** argv) {
+enum class TestEngine { Fake, Real };
+
+inline int runGuiTests(int argc, char** argv, TestEngine engine = TestEngine::Fake) {
     testing::InitGoogleTest(&argc, argv);
     static QTemporaryDir home;
     qputenv("HOME", home.path().toLocal8Bit());
@@ -24,8 +27,10 @@ inline int runGuiTests(int argc, char** argv) {
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
             "--disable-gpu --disable-background-networking --disable-component-update "
             "--no-first-run --proxy-server=127.0.0.1:9");
-    // Window tests browse the in-process fake; the real engine is the e2e tests' own.
-    platform::FakeBrowserEngine::install();
+    if (engine == TestEngine::Fake)
+        platform::FakeBrowserEngine::install();
+    else
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     return RUN_ALL_TESTS();

@@ -1,6 +1,6 @@
 #include "browser/BrowserEvents.h"
 
-#include "QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "browser/DownloadOptions.h"
 
-#include "QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

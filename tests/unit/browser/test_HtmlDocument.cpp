@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
