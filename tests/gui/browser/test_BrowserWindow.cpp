@@ -191,6 +191,9 @@ TEST_F(BrowserWindow, HistoryCommandsWithNothingToDoChangeNothing) {
 
 TEST_F(BrowserWindow, StopEndsAHangingLoadAndTheStatusPanelTurnsBackToText) {
     auto& w = open();
+    // The panel starts as a progress bar: let the start-up pages turn it to text first,
+    // or the wait below could see the start-up state instead of the hanging load.
+    ASSERT_TRUE(waitFor([&] { return w.osb->kind(0) == platform::StatusBar::Kind::Text; }));
     FakeWeb::instance().addHangingPage(QUrl(q("http://site.test/slow")));
     w.WB->Navigate(q("http://site.test/slow"));
     ASSERT_TRUE(waitFor([&] { return w.osb->kind(0) == platform::StatusBar::Kind::Progress; }));
