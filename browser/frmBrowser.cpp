@@ -86,6 +86,8 @@ void TfrmTrawl::CreateBrowsers() {
     WBassist->setObjectName(QStringLiteral("WBassist"));
     WBassist->setName(QStringLiteral("OrvoWebAssist"));
     WB->SetDownloadOptions(VisibleBrowserStartOptions());
+    // The start page is a local file; its banner, scripts and links reach the web.
+    WB->setLocalPagesReachWeb(true);
     WBassist->SetDownloadOptions(AssistBrowserStartOptions());
 
     // The service browsers of the window design.
@@ -97,10 +99,14 @@ void TfrmTrawl::CreateBrowsers() {
         b->SetDownloadOptions(platform::DLCTL_NO_RUNACTIVEXCTLS | platform::DLCTL_NO_DLACTIVEXCTLS |
                               platform::DLCTL_SILENT);
         b->setSilent(false);
+        b->engine()->setRendererName(
+            QStringLiteral("Trawlex hidden service browser (%1)").arg(QString::fromLatin1(name)));
         return b;
     };
     wb2 = service("wb2", 152);
     wb5 = service("wb5", 308);
+    WB->engine()->setRendererName(QStringLiteral("Trawlex web page"));
+    WBassist->engine()->setRendererName(QStringLiteral("Trawlex hidden assistant browser"));
 
     const auto attach = [this](platform::TWebBrowser* b, bool progress) {
         using B = platform::TWebBrowser;

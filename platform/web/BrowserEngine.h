@@ -51,6 +51,10 @@ public:
     virtual bool isLoading() const = 0;
     virtual QUrl url() const = 0;
 
+    // What the engine's own windows (off-screen render surfaces included) are called where
+    // assistive technology lists them.
+    virtual void setRendererName(const QString& name) { Q_UNUSED(name) }
+
     // Takes effect from the next load on.
     virtual void applySettings(const WebEngineSettings& settings) = 0;
     virtual WebEngineSettings settings() const = 0;

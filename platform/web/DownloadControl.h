@@ -44,6 +44,9 @@ struct WebEngineSettings {
     bool media = true;
     bool noCacheHeaders = false; // "Pragma: no-cache" and "Cache-Control: no-cache"
     bool silent = false;         // no script dialogs, no certificate prompts
+    // A local page (file://) may fetch web content and navigate to web sites. The engine
+    // forbids both by default; only the browser the user looks at allows them.
+    bool localReachesWeb = false;
 
     friend bool operator==(const WebEngineSettings&, const WebEngineSettings&) = default;
 };

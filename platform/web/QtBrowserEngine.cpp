@@ -2,6 +2,8 @@
 
 #include "platform/Dialogs.h"
 
+#include <QQuickWidget>
+#include <QQuickWindow>
 #include <QTimer>
 #include <QVariantList>
 #include <QWebEngineCertificateError>
@@ -97,10 +99,13 @@ QtBrowserEngine::QtBrowserEngine(QWidget* parent) : BrowserEngine(parent) {
     m_page = new OrvoWebPage(this);
     m_page->setUrlRequestInterceptor(m_interceptor);
     m_view->setPage(m_page);
+    m_view->installEventFilter(this);
     applySettings(m_settings);
 
     connect(m_page, &QWebEnginePage::loadingChanged, this,
             [this](const QWebEngineLoadingInfo& info) {
+                // A load may bring a new render surface with it.
+                nameRenderers();
                 switch (info.status()) {
                 case QWebEngineLoadingInfo::LoadStartedStatus:
                     m_loading = true;
@@ -149,6 +154,31 @@ QWebEnginePage* QtBrowserEngine::page() const {
     return m_page;
 }
 
+void QtBrowserEngine::setRendererName(const QString& name) {
+    m_rendererName = name;
+    nameRenderers();
+}
+
+bool QtBrowserEngine::eventFilter(QObject* watched, QEvent* event) {
+    // The render surface is added to the view when the page first gets one, with or
+    // without a load; it is complete only once the event that announces it is over.
+    if (watched == m_view && event->type() == QEvent::ChildAdded)
+        QTimer::singleShot(0, this, &QtBrowserEngine::nameRenderers);
+    return BrowserEngine::eventFilter(watched, event);
+}
+
+void QtBrowserEngine::nameRenderers() {
+    // The view draws through a quick widget whose off-screen window is a top-level of its
+    // own; untitled, it shows up as an anonymous "Offscreen" frame of the program.
+    if (!m_view || m_rendererName.isEmpty())
+        return;
+    for (QQuickWidget* surface : m_view->findChildren<QQuickWidget*>()) {
+        QQuickWindow* window = surface->quickWindow();
+        if (window && window->title() != m_rendererName)
+            window->setTitle(m_rendererName);
+    }
+}
+
 void QtBrowserEngine::load(const QUrl& url) {
     m_page->load(url);
 }
@@ -188,6 +218,7 @@ void QtBrowserEngine::applySettings(const WebEngineSettings& s) {
     ws->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, s.scripts);
     // Without the focus a hidden browser's page cannot take it from the visible one.
     ws->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    ws->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, s.localReachesWeb);
     m_interceptor->setSettings(s);
     m_page->silent = s.silent;
 }

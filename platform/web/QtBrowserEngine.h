@@ -71,23 +71,29 @@ public:
     QUrl url() const override;
     void applySettings(const WebEngineSettings& settings) override;
     WebEngineSettings settings() const override { return m_settings; }
+    void setRendererName(const QString& name) override;
     void readDocument(std::function<void(std::optional<PageSnapshot>)> done) override;
     void readPlainText(std::function<void(std::optional<QString>)> done) override;
     void readFacts(std::function<void(std::optional<DocumentFacts>)> done) override;
 
     QWebEnginePage* page() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     friend class OrvoWebPage;
     bool askNavigation(const QUrl& url, QWebEnginePage::NavigationType type, bool isMainFrame);
     void onNewWindow(QWebEngineNewWindowRequest& request);
     void onCertificateError(const QWebEngineCertificateError& error);
+    void nameRenderers();
 
     QPointer<QWebEngineView> m_view;
     RequestInterceptor* m_interceptor = nullptr;
     OrvoWebPage* m_page = nullptr;
     WebEngineSettings m_settings;
     bool m_loading = false;
+    QString m_rendererName;
 };
 
 } // namespace platform

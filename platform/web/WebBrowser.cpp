@@ -97,11 +97,17 @@ void TWebBrowser::applyDownloadControl() {
     m_downloadControl = askDownloadControl();
     WebEngineSettings s = DownloadControlSettings(m_downloadControl);
     s.silent = s.silent || m_silent;
+    s.localReachesWeb = m_localReachesWeb;
     m_engine->applySettings(s);
 }
 
 void TWebBrowser::setSilent(bool silent) {
     m_silent = silent;
+}
+
+void TWebBrowser::setLocalPagesReachWeb(bool on) {
+    m_localReachesWeb = on;
+    applyDownloadControl();
 }
 
 bool TWebBrowser::beforeNavigate(const QString& url) {
@@ -119,6 +125,7 @@ void TWebBrowser::Navigate(const QString& url) {
         return;
     applyDownloadControl();
     m_typedPending = true;
+    m_awaitingStart = true;
     m_readyState = READYSTATE_LOADING;
     m_engine->load(target);
 }
@@ -140,6 +147,7 @@ void TWebBrowser::Refresh2() {
 
 void TWebBrowser::Stop() {
     m_typedPending = false;
+    m_awaitingStart = false;
     m_engine->stop();
     // Nothing left that would finish the load: the browser is idle now.
     if (!m_engine->isLoading() && m_readyState != READYSTATE_UNINITIALIZED)
@@ -164,6 +172,7 @@ bool TWebBrowser::onNavigationRequest(const QUrl& url, NavigationKind kind, bool
 }
 
 void TWebBrowser::onLoadStarted() {
+    m_awaitingStart = false;
     if (m_readyState != READYSTATE_LOADING)
         m_readyState = READYSTATE_LOADING;
 }
@@ -177,8 +186,12 @@ void TWebBrowser::onLoadProgress(int percent) {
 }
 
 void TWebBrowser::onLoadFinished(LoadOutcome outcome) {
-    m_typedPending = false;
-    m_readyState = READYSTATE_COMPLETE;
+    // The end of a load that Navigate has already replaced (the previous page, cut short)
+    // leaves the browser loading: whoever waits for the new page must not read the old one.
+    if (!m_awaitingStart) {
+        m_typedPending = false;
+        m_readyState = READYSTATE_COMPLETE;
+    }
     const int load = ++m_loadCount;
     m_facts.reset();
     QPointer<TWebBrowser> self(this);

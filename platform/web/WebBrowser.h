@@ -56,6 +56,11 @@ public:
     bool Silent() const { return m_silent; }
     void setSilent(bool silent);
 
+    // Local pages shown here may load web content and lead to web sites, as in any desktop
+    // browser. Off by default: hidden browsers keep the engine's stricter rule.
+    bool LocalPagesReachWeb() const { return m_localReachesWeb; }
+    void setLocalPagesReachWeb(bool on);
+
     // The host's dispatch: ambient properties the engine asks for. The control itself
     // answers none (DISP_E_MEMBERNOTFOUND), so the engine uses its defaults.
     virtual std::int32_t Invoke(std::int32_t dispId, std::uint16_t flags, QVariant* result);
@@ -100,7 +105,9 @@ private:
     int m_readyState = READYSTATE_UNINITIALIZED;
     int m_documentTimeout = 10000;
     bool m_silent = false;
+    bool m_localReachesWeb = false;
     bool m_typedPending = false;
+    bool m_awaitingStart = false; // Navigate has asked for a load the engine has not begun
     std::int32_t m_downloadControl = DLCTL_DEFAULT;
     std::optional<DocumentFacts> m_facts;
     int m_loadCount = 0;
