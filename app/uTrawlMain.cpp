@@ -1,5 +1,7 @@
 #include "app/uTrawlMain.h"
 
+#include "platform/CommandButtonAccessible.h"
+
 #include "app/uSystools.h"
 #include "platform/AlertServer.h"
 #include "platform/Failure.h"
@@ -56,6 +58,7 @@ TfrmTrawl::TfrmTrawl(const Options& options, QWidget* parent)
     : QMainWindow(parent), m_options(options) {
     frmTrawl = this;
     setObjectName(QStringLiteral("frmTrawl"));
+    platform::installCommandButtonAccessibility();
     buildActions();
     buildElements();
     connectCommands();
@@ -132,9 +135,15 @@ void TfrmTrawl::buildMenus() {
 }
 
 QToolButton* TfrmTrawl::addButton(QToolBar* bar, const char* name, const QString& caption,
-                                  const QIcon& icon, QAction* command) {
+                                  const QIcon& icon, QAction* command, QMenu* menu) {
     auto* b = new QToolButton(bar);
     b->setObjectName(QString::fromLatin1(name));
+    // Before anything that makes the button known to assistive technology: how it is
+    // described there is settled when it is first asked for.
+    if (menu) {
+        b->setMenu(menu);
+        b->setPopupMode(QToolButton::MenuButtonPopup);
+    }
     b->setIcon(icon);
     b->setAutoRaise(true);
     b->setIconSize(QSize(22, 22));
@@ -257,16 +266,13 @@ void TfrmTrawl::buildWebPage() {
     tbNavigate = dpWeb->addToolBar(QStringLiteral("tbNavigate"), QStringLiteral("Navigate"));
     tbData = dpWeb->addToolBar(QStringLiteral("tbData"), QStringLiteral("Data"));
 
-    mnBtnHome = addButton(tbOpen, "mnBtnHome", {}, stdIcon(QStyle::SP_DirHomeIcon), acHome);
-    mnBtnHome->setMenu(mnPopHome);
-    mnBtnHome->setPopupMode(QToolButton::MenuButtonPopup);
+    mnBtnHome =
+        addButton(tbOpen, "mnBtnHome", {}, stdIcon(QStyle::SP_DirHomeIcon), acHome, mnPopHome);
     tbbOpen = addButton(tbOpen, "tbbOpen", {}, stdIcon(QStyle::SP_DialogOpenButton), acOpen);
-    btnFavorite =
-        addButton(tbOpen, "btnFavorite", {}, stdIcon(QStyle::SP_DialogApplyButton), nullptr);
+    btnFavorite = addButton(tbOpen, "btnFavorite", {}, stdIcon(QStyle::SP_DialogApplyButton),
+                            nullptr, mnFavoritePage);
     btnFavorite->setToolTip(QStringLiteral("Bookmark this page"));
     btnFavorite->setAccessibleName(QStringLiteral("Bookmark this page"));
-    btnFavorite->setMenu(mnFavoritePage);
-    btnFavorite->setPopupMode(QToolButton::MenuButtonPopup);
     tbbStop = addButton(tbCurrentPage, "tbbStop", {}, stdIcon(QStyle::SP_BrowserStop), acStop);
     tbbRefresh =
         addButton(tbCurrentPage, "tbbRefresh", {}, stdIcon(QStyle::SP_BrowserReload), acRefresh);
@@ -274,9 +280,7 @@ void TfrmTrawl::buildWebPage() {
     tbbForward =
         addButton(tbNavigate, "tbbForward", {}, stdIcon(QStyle::SP_ArrowForward), acForward);
     tbbNoImg = addButton(tbData, "tbbNoImg", {}, stdIcon(QStyle::SP_FileDialogContentsView),
-                         acShowBrowserImages);
-    tbbNoImg->setMenu(mnPopSilent);
-    tbbNoImg->setPopupMode(QToolButton::MenuButtonPopup);
+                         acShowBrowserImages, mnPopSilent);
     tbbArobase = addButton(tbData, "tbbArobase", {}, stdIcon(QStyle::SP_MessageBoxInformation),
                            acSetWantsEmail);
     tbbArobase->setCheckable(true);
@@ -310,9 +314,7 @@ void TfrmTrawl::buildDataPage() {
     tbbSaveXLS = addButton(tbSave, "tbbSaveXLS", QStringLiteral("Excel"),
                            stdIcon(QStyle::SP_DialogSaveButton), acSaveExcel);
     tbbcsv = addButton(tbSave, "tbbcsv", QStringLiteral("CSV"),
-                       stdIcon(QStyle::SP_DialogSaveButton), acSave);
-    tbbcsv->setMenu(PopCSV);
-    tbbcsv->setPopupMode(QToolButton::MenuButtonPopup);
+                       stdIcon(QStyle::SP_DialogSaveButton), acSave, PopCSV);
     // The separator menu also opens on a right-button click.
     tbbcsv->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(tbbcsv, &QWidget::customContextMenuRequested, PopCSV,
@@ -467,7 +469,7 @@ QString TfrmTrawl::ReadLingo() const {
 }
 
 void TfrmTrawl::FormCreate() {
-    CreateBrowsers(); // steps 1 to 6
+    CreateBrowsers();        // steps 1 to 6
     InstallDownloadPrompt(); // files the user downloads in WB are saved where they choose
     ProgDir = systools::programFolder(
         m_options.progDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_options.progDir);
@@ -488,14 +490,21 @@ void TfrmTrawl::FormCreate() {
     }
     pg->setCurrentIndex(0);
     setWindowState(windowState() | Qt::WindowMaximized);
+    // The template named on the command line loads once the window is up and its event
+    // loop runs: its home page and its update query need browsers the engine treats as on
+    // screen, and a page requested from a hidden, never-shown view did not finish before
+    // the update query gave up, so the update message came only now and then.
     const QString argument = m_options.arguments.value(0);
-    if (!argument.isEmpty()) {
-        try {
-            loadtemplate(argument);
-        } catch (...) {
-            platform::dialogs().message(QStringLiteral("Can't load file ") + argument);
-        }
-    }
+    if (!argument.isEmpty())
+        QTimer::singleShot(0, this, [this, argument] {
+            if (m_closing || platform::isShuttingDown())
+                return;
+            try {
+                loadtemplate(argument);
+            } catch (...) {
+                platform::dialogs().message(QStringLiteral("Can't load file ") + argument);
+            }
+        });
     Timer->start();
     ReadFavoritePage();
     dpData->moveToTop(tbUpdate);

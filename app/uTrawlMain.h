@@ -276,7 +276,7 @@ public:
     // template may be replaced while the call waits for a browser, and must outlive it.
     std::shared_ptr<TPlugin> fPlugin;
     // --- capture: fields ---
-    int PageCounter = 1; // the page a capture run is on
+    int PageCounter = 1;                  // the page a capture run is on
     capture::TGridModel* fGrid = nullptr; // the model behind lv
     int acSetWantsEmailImageIndex = 23;   // 23 while extras are off, 24 while on
     // --- export: fields ---
@@ -298,7 +298,7 @@ private:
     void buildActions();
     void connectCommands();
     QToolButton* addButton(QToolBar* bar, const char* name, const QString& caption,
-                           const QIcon& icon, QAction* command);
+                           const QIcon& icon, QAction* command, QMenu* menu = nullptr);
 
     Options m_options;
     bool m_closing = false;

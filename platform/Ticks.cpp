@@ -1,7 +1,9 @@
 #include "platform/Ticks.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
@@ -44,7 +46,13 @@ void resetShutdownForTests() {
 void processMessages() {
     if (g_shuttingDown || !QCoreApplication::instance())
         return;
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // One pass of a real event loop, not a bare processEvents call: under the GLib
+    // dispatcher a caller that spins on processEvents starves the browser engine's own
+    // scheduled work (a page requested from inside such a wait was not even sent until the
+    // wait gave up), while a running loop gives every event source its turn.
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void tickwait(std::uint32_t milliseconds) {
@@ -55,8 +63,7 @@ void tickwait(std::uint32_t milliseconds) {
     while (static_cast<std::uint32_t>(GetTickCount() - start) < milliseconds) {
         if (g_shuttingDown)
             return;
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        processMessages();
         if (g_shuttingDown)
             return;
         const std::uint32_t elapsed = GetTickCount() - start;

@@ -172,12 +172,11 @@ private:
         if (!orvo::WaitUntilComplete(browser, kDetailTimeoutMs) || stopRequested())
             return kNoValue;
         auto page = Ref<IHTMLDocument2>::adopt(browser->GetDocument());
-        std::u16string email;
-        if (page)
-            email = copy(page->EvaluateXPath(
-                u"substring-after(string(//a[starts-with(@href, 'mailto:')]/@href), 'mailto:')"));
-        if (email.empty())
-            email = kNoValue;
+        std::u16string email =
+            page ? copy(page->EvaluateXPath(u"substring-after(string(//a[starts-with(@href, "
+                                            u"'mailto:')]/@href), 'mailto:')"))
+                 : std::u16string();
+        email = field(std::move(email));
         emails_[detailUrl] = email;
         return email;
     }

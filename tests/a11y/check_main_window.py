@@ -111,6 +111,21 @@ try:
     unnamed = [n for n in nodes(app) if n.getRoleName() == "push button" and not n.name and showing(n)]
     check(not unnamed, "every button on show has a name (%d without)" % len(unnamed))
 
+    # A command button runs its command with its first action, menu or not. (The tool
+    # bars' own overflow buttons only open a menu and take no focus: not commands.)
+    for n in nodes(app):
+        if n.getRoleName() == "push button" and showing(n) and n.name:
+            action = n.queryAction()
+            names = [action.getName(i) for i in range(action.nActions)]
+            if "SetFocus" in names:
+                check(names[0] == "Press", "%r offers Press first (actions: %r)" % (n.name, names))
+
+    # Every top-level frame says what it is; the hidden browsers are not anonymous frames.
+    frames = [app.getChildAtIndex(i) for i in range(app.childCount)]
+    names = [f.name for f in frames if f is not None]
+    check(all(names) and "Offscreen" not in names,
+          "every frame of the program has a telling name (%r)" % names)
+
     check(by_name(app, "label", "0 lines in grid") is not None, "the row count panel reads '0 lines in grid'")
     check(by_name(app, "label", "0") is not None, "the grid badge reads 0")
     indicator = next((n for n in nodes(app) if n.name == "Progress indicator"), None)

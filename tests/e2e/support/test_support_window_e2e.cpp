@@ -164,6 +164,34 @@ TEST_F(SupportWindowE2E, ATemplateUpdateIsFoundAndDownloadedWhereTheUserSaysSo) 
     EXPECT_EQ(saves.size(), 1);
 }
 
+// Started with a template on the command line, the check runs while the service browser's
+// blank start-up page is still on its way: the answer read must be the server's, every time.
+TEST_F(SupportWindowE2E, ATemplateGivenAtStartUpIsCheckedEveryTime) {
+    const QString path = install("basic.orp", QStringLiteral("au_startup.orp"));
+    server.answer("/filedate.php?plugin=au_startup.orp", text("  20991231 "));
+    constexpr int kStarts = 30;
+    int found = 0;
+    for (int i = 0; i < kStarts; ++i) {
+        dialogs.clear();
+        TfrmTrawl::Options o;
+        o.progDir = folder.path();
+        o.arguments = QStringList{path};
+        o.exitProcess = false;
+        window = std::make_unique<TfrmTrawl>(o);
+        window->show();
+        waitUntil([&] { return !messages().isEmpty(); }, 10000);
+        const QStringList seen = messages();
+        if (seen.size() == 1 &&
+            seen[0].startsWith(QStringLiteral("There is an update for this plugin:\n")) &&
+            seen[0].contains(QStringLiteral(" f-w   20991231")))
+            ++found;
+        else
+            ADD_FAILURE() << "start " << i << ": " << seen.join(u'|').toStdString();
+        window.reset();
+    }
+    EXPECT_EQ(found, kStarts);
+}
+
 TEST_F(SupportWindowE2E, SnapshotOfTheMainBrowser) {
     TfrmTrawl& w = open();
     w.WB->Navigate(
