@@ -1,12 +1,13 @@
-#include "TestHttpServer.h"
-
 #include "app/uTrawlMain.h"
 #include "browser/BrowserEvents.h"
 #include "browser/OrvoBrowser.h"
 #include "platform/Ticks.h"
 #include "platform/Widgets.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
+#include "tests/support/WaitFor.h"
 
 #include <QTest>
 
@@ -37,7 +38,7 @@ protected:
         o.exitProcess = false;
         window = std::make_unique<TfrmTrawl>(o);
         window->show();
-        waitFor([&] { return window->WB->ReadyState() == platform::READYSTATE_COMPLETE; });
+        waitUntil([&] { return window->WB->ReadyState() == platform::READYSTATE_COMPLETE; });
         return *window;
     }
     void load(platform::TWebBrowser* b, const QString& url) {
@@ -45,12 +46,12 @@ protected:
         auto c =
             QObject::connect(b, &platform::TWebBrowser::OnDocumentComplete, [&] { done = true; });
         b->Navigate(url);
-        EXPECT_TRUE(waitFor([&] { return done; })) << url.toStdString();
+        EXPECT_TRUE(waitUntil([&] { return done; })) << url.toStdString();
         QObject::disconnect(c);
         pump(20);
     }
 
-    TestHttpServer server;
+    LoopbackServer server;
     ProgramFolder folder;
     platform::RecordingDialogs dialogs;
     std::unique_ptr<TfrmTrawl> window;
@@ -71,7 +72,7 @@ TEST_F(BrowserWindowE2E, TheFavouritePageSurvivesARestart) {
     EXPECT_EQ(again.mnPopFavoritePage->text(), q("Corner Shop"));
     const int before = server.count("/shop");
     again.mnPopFavoritePage->trigger();
-    EXPECT_TRUE(waitFor([&] { return again.WB->LocationURL() == url; }));
+    EXPECT_TRUE(waitUntil([&] { return again.WB->LocationURL() == url; }));
     EXPECT_EQ(server.count("/shop"), before + 1);
 }
 

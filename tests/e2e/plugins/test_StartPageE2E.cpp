@@ -9,6 +9,7 @@
 #include "plugins/IPlugins.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
 
 #include <QFile>
 #include <QTest>

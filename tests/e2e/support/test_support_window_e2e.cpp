@@ -1,12 +1,12 @@
-#include "LoopbackServer.h"
-
 #include "app/uTrawlMain.h"
 #include "browser/OrvoBrowser.h"
-#include "platform/Dialogs.h"
 #include "platform/Ticks.h"
 #include "plugins/HomePage.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
+#include "tests/support/WaitFor.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -62,8 +62,10 @@ protected:
                                   QFileDevice::FileModificationTime));
         return target;
     }
-    static LoopbackServer::Answer text(const QByteArray& body) {
-        LoopbackServer::Answer a;
+    static LoopbackServer::Response text(const QByteArray& body) {
+        LoopbackServer::Response a;
+        a.contentType = "text/plain; charset=utf-8";
+        a.noStore = true;
         a.body = body;
         return a;
     }
@@ -77,7 +79,7 @@ protected:
 };
 
 TEST_F(SupportWindowE2E, ANewerBuildIsReportedWithTheAnswerAsReceived) {
-    server.answer("/progdate.php?prog=self", text(" \n 20991231 \n\n"));
+    server.route("/progdate.php?prog=self", text(" \n 20991231 \n\n"));
     TfrmTrawl& w = open();
     w.btnUpgrade->click();
     ASSERT_EQ(messages().size(), 1);
@@ -85,7 +87,7 @@ TEST_F(SupportWindowE2E, ANewerBuildIsReportedWithTheAnswerAsReceived) {
     EXPECT_TRUE(messages()[0].endsWith(programStamp() + QStringLiteral(" f-w  \n 20991231 \n\n")))
         << messages()[0].toStdString();
     EXPECT_TRUE(w.btnupdateprog->isVisible());
-    EXPECT_EQ(server.targets, QList<QByteArray>{"/progdate.php?prog=self"});
+    EXPECT_EQ(server.targets(), QList<QByteArray>{"/progdate.php?prog=self"});
 }
 
 TEST_F(SupportWindowE2E, NoNewerBuildWhateverTheServerDoes) {
@@ -94,14 +96,14 @@ TEST_F(SupportWindowE2E, NoNewerBuildWhateverTheServerDoes) {
         std::function<void()> arrange;
     };
     const Case cases[] = {
-        {"equal", [&] { server.answer("/progdate.php?prog=self", text(programStamp().toUtf8())); }},
-        {"letters", [&] { server.answer("/progdate.php?prog=self", text("abc")); }},
+        {"equal", [&] { server.route("/progdate.php?prog=self", text(programStamp().toUtf8())); }},
+        {"letters", [&] { server.route("/progdate.php?prog=self", text("abc")); }},
         {"error page",
          [&] {
-             LoopbackServer::Answer page = text("<html><body><h1>Not Found</h1></body></html>");
+             LoopbackServer::Response page = text("<html><body><h1>Not Found</h1></body></html>");
              page.status = 404;
              page.contentType = "text/html";
-             server.answer("/progdate.php?prog=self", page);
+             server.route("/progdate.php?prog=self", page);
          }},
         {"no server", [&] { writeIni(QStringLiteral("http://127.0.0.1:%1/").arg(closedPort())); }},
     };
@@ -125,9 +127,9 @@ TEST_F(SupportWindowE2E, ALateServerDoesNotHoldTheCheckBeyondTheLimit) {
     const std::uint32_t start = 0xFFFFFFFFu - 1000;
     platform::setTickSource(
         [real, start] { return start + static_cast<std::uint32_t>(real.elapsed() * 20); });
-    LoopbackServer::Answer late = text("20991231");
+    LoopbackServer::Response late = text("20991231");
     late.delayMs = 8000;
-    server.answer("/progdate.php?prog=self", late);
+    server.route("/progdate.php?prog=self", late);
     w.btnUpgrade->click();
     EXPECT_GE(static_cast<std::uint32_t>(platform::GetTickCount() - start), 5000u);
     EXPECT_EQ(server.answered, 0);
@@ -136,11 +138,12 @@ TEST_F(SupportWindowE2E, ALateServerDoesNotHoldTheCheckBeyondTheLimit) {
 
 TEST_F(SupportWindowE2E, ATemplateUpdateIsFoundAndDownloadedWhereTheUserSaysSo) {
     const QString path = install("basic.orp", QStringLiteral("au yellow pages.orp"));
-    server.answer("/filedate.php?plugin=au%20yellow%20pages.orp", text("20240306\n"));
-    LoopbackServer::Answer file;
+    server.route("/filedate.php?plugin=au%20yellow%20pages.orp", text("20240306\n"));
+    LoopbackServer::Response file;
+    file.noStore = true;
     file.contentType = "application/octet-stream";
     file.body = "new template bytes";
-    server.answer("/templates/au%20yellow%20pages.orp", file);
+    server.route("/templates/au%20yellow%20pages.orp", file);
     TfrmTrawl& w = open();
 
     w.loadtemplate(path);

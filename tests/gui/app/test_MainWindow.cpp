@@ -8,6 +8,7 @@
 #include "platform/Widgets.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
 #include "tests/support/WaitFor.h"
 
 #include <QApplication>

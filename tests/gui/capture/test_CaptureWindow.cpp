@@ -11,9 +11,10 @@
 #include "platform/Ticks.h"
 #include "platform/UrlOpener.h"
 #include "platform/Widgets.h"
-#include "platform/web/FakeBrowserEngine.h"
+#include "tests/support/FakeBrowserEngine.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
 
 #include <QHeaderView>
 #include <QTest>

@@ -6,6 +6,7 @@
 #include "platform/Ticks.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
 
 #include <QFile>
 

@@ -5,9 +5,10 @@
 #include "browser/OrvoBrowser.h"
 #include "platform/StatusBar.h"
 #include "platform/Ticks.h"
-#include "platform/web/FakeBrowserEngine.h"
+#include "tests/support/FakeBrowserEngine.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,13 +1,13 @@
 #include "app/uTrawlMain.h"
 
 #include "browser/OrvoBrowser.h"
-#include "platform/Dialogs.h"
 #include "platform/Ticks.h"
 #include "platform/UrlOpener.h"
-#include "platform/web/FakeBrowserEngine.h"
 #include "plugins/HomePage.h"
+#include "tests/support/FakeBrowserEngine.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
