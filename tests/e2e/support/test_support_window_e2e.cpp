@@ -7,6 +7,7 @@
 #include "tests/support/QtPrinters.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/WaitFor.h"
+#include "tests/support/WindowElements.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -47,8 +48,8 @@ protected:
         window = std::make_unique<TfrmTrawl>(o);
         window->show();
         // The service browser's blank page first, as before any check the user can start.
-        EXPECT_TRUE(
-            waitUntil([&] { return window->wb2->ReadyState() == platform::READYSTATE_COMPLETE; }));
+        EXPECT_TRUE(waitUntil(
+            [&] { return ui(*window).wb2()->ReadyState() == platform::READYSTATE_COMPLETE; }));
         dialogs.clear();
         return *window;
     }
@@ -81,12 +82,12 @@ protected:
 TEST_F(SupportWindowE2E, ANewerBuildIsReportedWithTheAnswerAsReceived) {
     server.route("/progdate.php?prog=self", text(" \n 20991231 \n\n"));
     TfrmTrawl& w = open();
-    w.btnUpgrade->click();
+    ui(w).btnUpgrade()->click();
     ASSERT_EQ(messages().size(), 1);
     EXPECT_TRUE(messages()[0].startsWith(QStringLiteral("\nUPGRADE WARNING\n")));
     EXPECT_TRUE(messages()[0].endsWith(programStamp() + QStringLiteral(" f-w  \n 20991231 \n\n")))
         << messages()[0].toStdString();
-    EXPECT_TRUE(w.btnupdateprog->isVisible());
+    EXPECT_TRUE(ui(w).btnupdateprog()->isVisible());
     EXPECT_EQ(server.targets(), QList<QByteArray>{"/progdate.php?prog=self"});
 }
 
@@ -112,10 +113,10 @@ TEST_F(SupportWindowE2E, NoNewerBuildWhateverTheServerDoes) {
         SCOPED_TRACE(c.name);
         c.arrange();
         dialogs.clear();
-        w.btnUpgrade->click();
+        ui(w).btnUpgrade()->click();
         EXPECT_EQ(messages(), QStringList{QStringLiteral("Your software is up to date!")});
         EXPECT_EQ(w.windowTitle(), QStringLiteral("Trawlex -  - No online upgrades detected..."));
-        EXPECT_FALSE(w.btnupdateprog->isVisible());
+        EXPECT_FALSE(ui(w).btnupdateprog()->isVisible());
     }
 }
 
@@ -130,7 +131,7 @@ TEST_F(SupportWindowE2E, ALateServerDoesNotHoldTheCheckBeyondTheLimit) {
     LoopbackServer::Response late = text("20991231");
     late.delayMs = 8000;
     server.route("/progdate.php?prog=self", late);
-    w.btnUpgrade->click();
+    ui(w).btnUpgrade()->click();
     EXPECT_GE(static_cast<std::uint32_t>(platform::GetTickCount() - start), 5000u);
     EXPECT_EQ(server.answered, 0);
     EXPECT_EQ(messages(), QStringList{QStringLiteral("Your software is up to date!")});
@@ -153,12 +154,12 @@ TEST_F(SupportWindowE2E, ATemplateUpdateIsFoundAndDownloadedWhereTheUserSaysSo) 
         messages()[0],
         QStringLiteral("There is an update for this plugin:\n") + server.base() +
             QStringLiteral("templates/au yellow pages.orp\nDatestamps: 20240305 f-w 20240306\n"));
-    EXPECT_TRUE(w.btnUpdateplugin->isVisible());
+    EXPECT_TRUE(ui(w).btnUpdateplugin()->isVisible());
 
     QTemporaryDir saveTo;
     const QString target = saveTo.path() + QStringLiteral("/au yellow pages.orp");
     dialogs.setNextFileName(target);
-    w.btnUpdateplugin->click();
+    ui(w).btnUpdateplugin()->click();
     ASSERT_TRUE(waitUntil([&] {
         QFile f(target);
         return f.open(QIODevice::ReadOnly) && f.readAll() == "new template bytes";
@@ -169,14 +170,14 @@ TEST_F(SupportWindowE2E, ATemplateUpdateIsFoundAndDownloadedWhereTheUserSaysSo) 
 
 TEST_F(SupportWindowE2E, SnapshotOfTheMainBrowser) {
     TfrmTrawl& w = open();
-    w.WB->Navigate(
+    ui(w).WB()->Navigate(
         QStringLiteral(TRAWLEX_FIXTURES_DIR "/support/snapshot_block_top_left_page.html"));
     ASSERT_TRUE(waitUntil([&] {
-        return w.WB->ReadyState() == platform::READYSTATE_COMPLETE &&
-               w.WB->grab().toImage().pixelColor(10, 10) == QColor(0, 0, 255);
+        return ui(w).WB()->ReadyState() == platform::READYSTATE_COMPLETE &&
+               ui(w).WB()->grab().toImage().pixelColor(10, 10) == QColor(0, 0, 255);
     }));
-    w.WebBrowserScreenShot(w.WB, QStringLiteral("2"));
-    const QImage shot = w.ImgLogo->pixmap().toImage();
+    w.WebBrowserScreenShot(ui(w).WB(), QStringLiteral("2"));
+    const QImage shot = ui(w).ImgLogo()->pixmap().toImage();
     ASSERT_EQ(shot.size(), QSize(130, 130));
     EXPECT_EQ(shot.pixelColor(0, 0), QColor(Qt::black));
     EXPECT_GT(shot.pixelColor(5, 5).blue(), 200);
