@@ -39,7 +39,13 @@ protected:
         o.exitProcess = false;
         window = std::make_unique<TfrmTrawl>(o);
         window->show();
-        waitUntil([&] { return ui(*window).WB()->ReadyState() == platform::READYSTATE_COMPLETE; });
+        // The start page, not only the blank page before it: its completion must not be
+        // taken for the completion of a test's own load.
+        const QString start = QUrl::fromLocalFile(window->homePageFile()).toString();
+        EXPECT_TRUE(waitUntil([&] {
+            return ui(*window).WB()->LocationURL() == start &&
+                   ui(*window).WB()->ReadyState() == platform::READYSTATE_COMPLETE;
+        }));
         return *window;
     }
     void load(platform::TWebBrowser* b, const QString& url) {
