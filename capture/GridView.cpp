@@ -45,7 +45,7 @@ QUrl linkOf(const QString& text) {
     qsizetype end = start;
     while (end < text.size() && !text[end].isSpace())
         ++end;
-    const QUrl url(text.mid(start, end - start), QUrl::StrictMode);
+    QUrl url(text.mid(start, end - start), QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() ||
         (scheme != u"http" && scheme != u"https" && scheme != u"ftp" && scheme != u"mailto"))
