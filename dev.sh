@@ -2,6 +2,7 @@
 # Trawlex developer entry point.
 #   ./dev.sh run    install what is missing, build, start Trawlex on its program folder
 #   ./dev.sh test   install what is missing, build, run the whole test suite
+#   ./dev.sh tidy   install what is missing, build, run clang-tidy on our code
 # Run as root or as a user allowed to use sudo (only package installation needs it).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -18,6 +19,7 @@ PACKAGES=(
     python3 python3-xlrd                             # independent CSV and .xls readers
     xvfb xauth fonts-dejavu-core                     # a real window without a display
     at-spi2-core dbus dbus-x11 python3-pyatspi       # accessibility checks
+    clang-tidy                                       # bug-prone and slow constructs (.clang-tidy)
 )
 
 BUILD=${TRAWLEX_BUILD_DIR:-build}
@@ -67,8 +69,16 @@ run_tests() {
         ctest --test-dir "$ASAN_BUILD" --output-on-failure -j "$JOBS" --timeout 600
 }
 
+tidy() {
+    # Our sources only: not the generated files of the build, not the test fixtures'
+    # deliberately broken templates.
+    run-clang-tidy -quiet -p "$BUILD" -j "$JOBS" \
+        '^(?!.*/(build[^/]*|tests/fixtures)/).*/(app|browser|capture|export|lingo|platform|plugins|support|templates|tests)/.*\.cpp$'
+}
+
 case "${1:-}" in
     run) shift; install_packages; build; run "$@" ;;
     test) install_packages; build; run_tests ;;
-    *) echo "usage: $0 run|test" >&2; exit 2 ;;
+    tidy) install_packages; build; tidy ;;
+    *) echo "usage: $0 run|test|tidy" >&2; exit 2 ;;
 esac

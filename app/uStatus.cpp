@@ -2,6 +2,7 @@
 // window and sound.
 #include "app/uSystools.h"
 #include "app/uTrawlMain.h"
+#include "capture/CaptureController.h"
 
 #include "platform/AlertServer.h"
 #include "platform/SideBar.h"
@@ -18,16 +19,8 @@ void TfrmTrawl::updatecount() {
 }
 
 void TfrmTrawl::resetbuttons() {
-    setCaptureBadgeVisible(false);
-    try {
-        ClearTemplateStop();
-        edURL->setText(QStringLiteral("No next page accessible..."));
-        PageCounter = 1;
-        ImgWait2->stop();
-        ImgLogo->setPixmap(ImgTrawlex2);
-        mmControl->setPlainText(QStringLiteral("EXTRA DATA..."));
-    } catch (...) {
-    }
+    if (m_capture)
+        m_capture->resetbuttons();
 }
 
 void TfrmTrawl::spinwait() {
@@ -63,11 +56,12 @@ void TfrmTrawl::setIndicator(const QString& text) {
 }
 
 void TfrmTrawl::setCaptureBadgeVisible(bool visible) {
-    itiCapture->setBadgeVisible(visible);
+    if (m_capture)
+        m_capture->setRunning(visible);
 }
 
 bool TfrmTrawl::isCaptureBadgeVisible() const {
-    return itiCapture->isBadgeVisible();
+    return m_capture && m_capture->isRunning();
 }
 
 // ------------------------------------------------------------------------------------

@@ -3,6 +3,9 @@
 #include "platform/CommandButtonAccessible.h"
 
 #include "app/uSystools.h"
+#include "browser/OrvoBrowser.h"
+#include "capture/CaptureController.h"
+#include "capture/WebCapturePages.h"
 #include "platform/AlertServer.h"
 #include "platform/Failure.h"
 #include "platform/SideBar.h"
@@ -10,6 +13,7 @@
 #include "platform/Ticks.h"
 #include "platform/ToolDock.h"
 #include "platform/Widgets.h"
+#include "support/SupportController.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -18,8 +22,6 @@
 #include <QPainter>
 #include <QStyle>
 #include <QVBoxLayout>
-
-TfrmTrawl* frmTrawl = nullptr;
 
 namespace {
 
@@ -56,9 +58,9 @@ QIcon stdIcon(QStyle::StandardPixmap pm) {
 
 TfrmTrawl::TfrmTrawl(const Options& options, QWidget* parent)
     : QMainWindow(parent), m_options(options) {
-    frmTrawl = this;
     setObjectName(QStringLiteral("frmTrawl"));
     platform::installCommandButtonAccessibility();
+    CreateCapture();
     buildActions();
     buildElements();
     connectCommands();
@@ -68,8 +70,9 @@ TfrmTrawl::TfrmTrawl(const Options& options, QWidget* parent)
 
 TfrmTrawl::~TfrmTrawl() {
     FormDestroy();
-    if (frmTrawl == this)
-        frmTrawl = nullptr;
+    // The controller goes with the window's children, after the view it reports to.
+    if (m_capture)
+        m_capture->setDisplay(nullptr);
 }
 
 // ------------------------------------------------------------------------------------
@@ -239,14 +242,10 @@ void TfrmTrawl::buildSideBar() {
     mmControl->setMaximumHeight(110);
     vpl->addWidget(mmControl);
 
-    btnupdateprog = new QPushButton(QStringLiteral("Upgrade software?"), vpl);
-    btnupdateprog->setObjectName(QStringLiteral("btnupdateprog"));
-    btnupdateprog->hide();
-    vpl->addWidget(btnupdateprog);
-    btnUpdateplugin = new QPushButton(QStringLiteral("Update this plugin?"), vpl);
-    btnUpdateplugin->setObjectName(QStringLiteral("btnUpdateplugin"));
-    btnUpdateplugin->hide();
-    vpl->addWidget(btnUpdateplugin);
+    m_support = new support::SupportController(vpl, this);
+    m_support->setObjectName(QStringLiteral("support"));
+    vpl->addWidget(m_support->programUpdateButton());
+    vpl->addWidget(m_support->templateUpdateButton());
     vpl->addStretch();
 
     mmMain = new QPlainTextEdit(QStringLiteral("mmMain"), this);
@@ -390,10 +389,6 @@ void TfrmTrawl::buildElements() {
                             "page <B>manually</B> if necessary...<BR>") +
              QString(25, u' ')});
 
-    Timer = new QTimer(this);
-    Timer->setObjectName(QStringLiteral("Timer"));
-    Timer->setInterval(1000);
-
     od.filter = QStringLiteral("OrvoPage Library|*.orp*");
     sd.defaultSuffix = QStringLiteral("csv");
     sd.fileName = QStringLiteral("DataSet - ");
@@ -449,10 +444,12 @@ void TfrmTrawl::connectCommands() {
     connect(itiSaveGrid, &QPushButton::clicked, this, guarded([this] { itiSaveGridItemClick(); }));
     connect(itiClose, &QPushButton::clicked, this, guarded([this] { itiCloseItemClick(); }));
     connect(mmIndic, &platform::UpperCaseMemo::clicked, this, [this] { mmIndicClick(); });
-    connect(btnupdateprog, &QPushButton::clicked, this, guarded([this] { btnupdateprogClick(); }));
-    connect(btnUpdateplugin, &QPushButton::clicked, this,
+    connect(m_support->programUpdateButton(), &QPushButton::clicked, this,
+            guarded([this] { btnupdateprogClick(); }));
+    connect(m_support->templateUpdateButton(), &QPushButton::clicked, this,
             guarded([this] { btnUpdatepluginClick(); }));
-    connect(Timer, &QTimer::timeout, this, guarded([this] { TimerTimer(); }));
+    connect(m_support->blinkTimer(), &QTimer::timeout, this, guarded([this] { TimerTimer(); }));
+    connect(m_support, &support::SupportController::captionChanged, this, &QWidget::setWindowTitle);
 }
 
 // ------------------------------------------------------------------------------------
@@ -469,10 +466,15 @@ QString TfrmTrawl::ReadLingo() const {
 }
 
 void TfrmTrawl::FormCreate() {
-    CreateBrowsers();        // steps 1 to 6
+    CreateBrowsers(); // steps 1 to 6
+    AttachCaptureBrowsers();
+    m_support->setBrowsers(WB, wb2);
+    m_support->setLogo(ImgLogo);
+    m_support->setClosingCheck([this] { return isClosing(); });
     InstallDownloadPrompt(); // files the user downloads in WB are saved where they choose
     ProgDir = systools::programFolder(
         m_options.progDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_options.progDir);
+    m_support->setProgramFolder(ProgDir);
     NavigateBlankPages();
     AppName = ReadAppName();
     setWindowTitle(AppName + QStringLiteral("Welcome!"));
@@ -495,8 +497,10 @@ void TfrmTrawl::FormCreate() {
     // screen, and a page requested from a hidden, never-shown view did not finish before
     // the update query gave up, so the update message came only now and then.
     const QString argument = m_options.arguments.value(0);
-    if (!argument.isEmpty())
+    m_commandLinePending = !argument.isEmpty();
+    if (m_commandLinePending)
         QTimer::singleShot(0, this, [this, argument] {
+            m_commandLinePending = false;
             if (m_closing || platform::isShuttingDown())
                 return;
             try {
@@ -505,7 +509,7 @@ void TfrmTrawl::FormCreate() {
                 platform::dialogs().message(QStringLiteral("Can't load file ") + argument);
             }
         });
-    Timer->start();
+    m_support->blinkTimer()->start();
     ReadFavoritePage();
     dpData->moveToTop(tbUpdate);
     update();

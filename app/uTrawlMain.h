@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -45,17 +46,19 @@ using TEmbeddedWB = platform::TEmbeddedWB;
 class TPlugin;
 // --- capture: forward declarations ---
 namespace capture {
-class TGridModel;
-}
+class CaptureController;
+class WebCapturePages;
+} // namespace capture
 // --- export: forward declarations ---
 // --- support: forward declarations ---
 namespace support {
-class DownloadPrompt;
+class SupportController;
 }
 
-// The main window. Its elements carry their names as object names; its members are the
-// program's commands and event handlers, defined in the folder of the subsystem they
-// belong to (app/ holds start-up, layout, shutdown and the status feedback).
+// The main window. It composes the subsystems' controllers, lays out the elements and
+// wires them; its elements carry their names as object names, and its command handlers
+// keep their names, each forwarding to the part that does the work. Its state is private:
+// callers outside read it through the accessors below or find elements by name.
 class TfrmTrawl : public QMainWindow, public lingo::Target {
     Q_OBJECT
 public:
@@ -81,6 +84,8 @@ public:
     QString ReadDistrib() const;
     QString ReadLingo() const;
     bool isClosing() const { return m_closing; }
+    // A template named on the command line waits for the first turn of the event loop.
+    bool commandLineTemplatePending() const { return m_commandLinePending; }
 
     // --- app: status feedback ---
     void updatecount();
@@ -101,7 +106,7 @@ public:
     void setSpeedLabel(const QString& text) override;
     void setIndicatorText(const QString& text) override;
 
-    // --- browser: members defined in browser/frmBrowser.cpp ---
+    // --- browser: the window's browsers (app/uTrawlBrowser.cpp) ---
     void CreateBrowsers();     // start-up steps 1 to 6 and the off-screen browsers
     void NavigateBlankPages(); // start-up step 8
     void DestroyBrowsers();    // destruction step 2
@@ -124,17 +129,17 @@ public:
     void wb5DownloadComplete(platform::TWebBrowser* Sender);
     void wb5ProgressChange(platform::TWebBrowser* ASender, int Progress, int ProgressMax);
 
-    // --- plugins: members defined in plugins/frmPlugins.cpp ---
+    // --- plugins: the current template (app/uTrawlTemplates.cpp) ---
     void LoadHomePage();
     void loadtemplate(const QString& FileName);
     bool PluginIsOK();
     void acOpenExecute();
     void mnPlugInHomeClick();
-    void ReleaseTemplate();   // destruction step 1
-    void ClearTemplateStop(); // resetbuttons step 2
+    void ReleaseTemplate(); // destruction step 1
     bool hasTemplate() const;
 
-    // --- capture: members defined in capture/frmCapture.cpp ---
+    // --- capture: the capture controller's commands (app/uTrawlCapture.cpp) ---
+    capture::CaptureController& captureController();
     void CreateGrid();
     void acCaptureExecute();
     void itiCaptureItemClick();
@@ -148,11 +153,11 @@ public:
     void WriteColumnHeaders(); // template loading step 13
     bool GetColWidths();       // template loading step 17; false when the widths failed
 
-    // --- export: members defined in export/frmExport.cpp ---
+    // --- export: the save commands (app/uTrawlExport.cpp) ---
     void acSaveExecute();
     void acSaveExcelExecute();
 
-    // --- support: members defined in support/frmSupport.cpp ---
+    // --- support: forwarded to the support controller (app/uTrawlSupport.cpp) ---
     void TimerTimer();
     void btnUpgradeClick();
     void btnupdateprogClick();
@@ -165,7 +170,23 @@ public:
     // WB's downloads ask where to save; downloads of the hidden browsers are refused.
     void InstallDownloadPrompt();
 
-    // ---------------------------------------------------------------------------------
+    // --- read-only views for callers outside the window ---
+    const QString& programFolder() const { return ProgDir; } // ends in "/"
+    const QString& appName() const { return AppName; }
+    const QString& homePageFile() const { return HomePageFile; }
+    const QPixmap& savedLogo() const { return ImgTrawlex2; }
+    const platform::FileDialogRequest& openRequest() const { return od; }
+    const platform::FileDialogRequest& saveRequest() const { return sd; }
+    std::shared_ptr<TPlugin> currentTemplate() const { return fPlugin; }
+    int extraNavCount() const { return ExtraNavCount; }
+    static QString versionText() { return VersionText; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
     // Process-wide values
     QString ProgDir; // always ends in "/"
     QString AppName = QStringLiteral("Trawlex - ");
@@ -188,8 +209,6 @@ public:
     QPixmap ImgTrawlex2; // saved copy of the logo, never shown
     QPlainTextEdit* mmControl = nullptr;
     QPlainTextEdit* mmMain = nullptr;
-    QPushButton* btnupdateprog = nullptr;
-    QPushButton* btnUpdateplugin = nullptr;
 
     QTabWidget* pg = nullptr;
     QWidget* opWeb = nullptr;
@@ -228,7 +247,6 @@ public:
     QLineEdit* edURL = nullptr;
     platform::StatusBar* osb = nullptr;
     platform::AlertServer* AlertServer = nullptr;
-    QTimer* Timer = nullptr;
 
     platform::FileDialogRequest od;
     platform::FileDialogRequest sd;
@@ -275,21 +293,12 @@ public:
     // The current template. A command that calls into it holds a copy for the call: the
     // template may be replaced while the call waits for a browser, and must outlive it.
     std::shared_ptr<TPlugin> fPlugin;
-    // --- capture: fields ---
-    int PageCounter = 1;                  // the page a capture run is on
-    capture::TGridModel* fGrid = nullptr; // the model behind lv
-    int acSetWantsEmailImageIndex = 23;   // 23 while extras are off, 24 while on
     // --- export: fields ---
     // --- support: fields ---
-    bool fTimerArmed = false; // the first tick of Timer only sets it
-    support::DownloadPrompt* fDownloadPrompt = nullptr;
+    support::SupportController* m_support = nullptr; // update buttons, Timer, downloads
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void saveGrid(int preselectedFilter); // export: the save commands
 
-private:
     void buildElements();
     void buildSideBar();
     void buildWebPage();
@@ -300,11 +309,21 @@ private:
     QToolButton* addButton(QToolBar* bar, const char* name, const QString& caption,
                            const QIcon& icon, QAction* command, QMenu* menu = nullptr);
 
+    void CreateCapture();
+    void AttachCaptureBrowsers();
+    class CaptureView;
+    struct CaptureViewDeleter {
+        void operator()(CaptureView* view) const;
+    };
+
     Options m_options;
+    std::unique_ptr<capture::WebCapturePages> m_capturePages;
+    // Children of the window. The browsers' handlers may still run while the window's
+    // children go, so the window asks whether the controller is still there.
+    QPointer<capture::CaptureController> m_capture;
+    std::unique_ptr<CaptureView, CaptureViewDeleter> m_captureView;
     bool m_closing = false;
+    bool m_commandLinePending = false;
     bool m_destroyed = false;
     QPixmap m_designLogo;
 };
-
-// The one main window, set while its constructor runs.
-extern TfrmTrawl* frmTrawl;

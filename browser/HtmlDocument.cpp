@@ -4,6 +4,8 @@
 #include "browser/HtmlText.h"
 #include "browser/XmlUtil.h"
 
+#include <orvo/RefCounted.h>
+
 #include <libxml/HTMLparser.h>
 #include <libxml/HTMLtree.h>
 #include <libxml/xpath.h>
@@ -245,30 +247,10 @@ QString collapseBlanks(const QString& s) {
     return out;
 }
 
-// Reference counting shared by the three kinds of object.
-template <class Derived, class Interface> class Unknown : public Interface {
-public:
-    std::int32_t QueryInterface(const OrvoGuid&, void** object) override {
-        if (object)
-            *object = nullptr;
-        return ORVO_E_NOINTERFACE;
-    }
-    std::uint32_t AddRef() override { return ++m_refs; }
-    std::uint32_t Release() override {
-        const std::uint32_t left = --m_refs;
-        if (left == 0)
-            delete static_cast<Derived*>(this);
-        return left;
-    }
-
-private:
-    std::uint32_t m_refs = 1;
-};
-
 IHTMLElement* wrapElement(const SnapshotPtr& snap, xmlNode* node);
 IHTMLElementCollection* wrapCollection(const SnapshotPtr& snap, std::vector<xmlNode*> nodes);
 
-class Collection final : public Unknown<Collection, IHTMLElementCollection> {
+class Collection final : public orvo::RefCounted<IHTMLElementCollection> {
 public:
     Collection(SnapshotPtr snap, std::vector<xmlNode*> nodes)
         : m_snap(std::move(snap)), m_nodes(std::move(nodes)) {}
@@ -287,7 +269,7 @@ private:
     std::vector<xmlNode*> m_nodes;
 };
 
-class Element final : public Unknown<Element, IHTMLElement> {
+class Element final : public orvo::RefCounted<IHTMLElement> {
 public:
     Element(SnapshotPtr snap, xmlNode* node) : m_snap(std::move(snap)), m_node(node) {}
 
@@ -387,7 +369,7 @@ IHTMLElementCollection* wrapCollection(const SnapshotPtr& snap, std::vector<xmlN
     return new Collection(snap, std::move(nodes));
 }
 
-class Document final : public Unknown<Document, IHTMLDocument2> {
+class Document final : public orvo::RefCounted<IHTMLDocument2> {
 public:
     explicit Document(SnapshotPtr snap) : m_snap(std::move(snap)) {}
 

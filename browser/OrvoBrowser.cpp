@@ -3,6 +3,8 @@
 #include "browser/HtmlDocument.h"
 #include "platform/Ticks.h"
 
+#include <orvo/RefCounted.h>
+
 #include <QPointer>
 
 #include <string>
@@ -33,22 +35,9 @@ IHTMLDocument2* DocumentOf(platform::TWebBrowser* browser) {
 
 namespace {
 
-class WebBrowser2 final : public IWebBrowser2 {
+class WebBrowser2 final : public orvo::RefCounted<IWebBrowser2> {
 public:
     explicit WebBrowser2(platform::TWebBrowser* browser) : m_browser(browser) {}
-
-    std::int32_t QueryInterface(const OrvoGuid&, void** object) override {
-        if (object)
-            *object = nullptr;
-        return ORVO_E_NOINTERFACE;
-    }
-    std::uint32_t AddRef() override { return ++m_refs; }
-    std::uint32_t Release() override {
-        const std::uint32_t left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
-    }
 
     void Navigate(const char16_t* url) override {
         const QString text = FromOrvoText(url);
@@ -81,7 +70,6 @@ public:
 
 private:
     QPointer<platform::TWebBrowser> m_browser;
-    std::uint32_t m_refs = 1;
     std::u16string m_url;
 };
 

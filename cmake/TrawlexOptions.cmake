@@ -21,7 +21,12 @@ function(trawlex_add_test)
     cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${T_NAME} PRIVATE trawlex_options ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_link_libraries(${T_NAME} PRIVATE trawlex_options ${T_LIBS} trawlex_test_support
+        GTest::gtest GTest::gmock GTest::gtest_main)
+    # Window and engine tests run on the test doubles of the browser engine.
+    if(T_LABELS MATCHES "gui|e2e")
+        target_link_libraries(${T_NAME} PRIVATE trawlex_test_support_ui)
+    endif()
     target_compile_definitions(${T_NAME} PRIVATE
         TRAWLEX_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
         TRAWLEX_BINARY_DIR="${PROJECT_BINARY_DIR}"

@@ -4,8 +4,19 @@ namespace platform {
 
 namespace {
 
-RecordingDialogs& silentDialogs() {
-    static RecordingDialogs silent;
+// Answers without showing anything and keeps no record: the program installs its real
+// dialogs at start-up, and code running before that (or without a window) must not block.
+class SilentDialogs final : public Dialogs {
+public:
+    void message(const QString&) override {}
+    void error(const QString&) override {}
+    bool question(const QString&) override { return true; }
+    FileDialogResult openFile(const FileDialogRequest&) override { return {}; }
+    FileDialogResult saveFile(const FileDialogRequest&) override { return {}; }
+};
+
+SilentDialogs& silentDialogs() {
+    static SilentDialogs silent;
     return silent;
 }
 
@@ -19,41 +30,6 @@ Dialogs& dialogs() {
 
 void setDialogs(Dialogs* d) {
     g_dialogs = (d == &silentDialogs()) ? nullptr : d;
-}
-
-void RecordingDialogs::message(const QString& text) {
-    entries.append({Kind::Message, text, {}});
-}
-
-void RecordingDialogs::error(const QString& text) {
-    entries.append({Kind::Error, text, {}});
-}
-
-bool RecordingDialogs::question(const QString& text) {
-    entries.append({Kind::Question, text, {}});
-    return m_answers.isEmpty() ? true : m_answers.takeFirst();
-}
-
-FileDialogResult RecordingDialogs::openFile(const FileDialogRequest& request) {
-    entries.append({Kind::OpenFile, request.title, request});
-    return m_files.isEmpty() ? FileDialogResult{} : m_files.takeFirst();
-}
-
-FileDialogResult RecordingDialogs::saveFile(const FileDialogRequest& request) {
-    entries.append({Kind::SaveFile, request.title, request});
-    return m_files.isEmpty() ? FileDialogResult{} : m_files.takeFirst();
-}
-
-void RecordingDialogs::setNextFileName(const QString& fileName, int filterIndex) {
-    m_files.append(FileDialogResult{true, fileName, filterIndex});
-}
-
-QStringList RecordingDialogs::texts(Kind kind) const {
-    QStringList out;
-    for (const Entry& e : entries)
-        if (e.kind == kind)
-            out << e.text;
-    return out;
 }
 
 QList<QPair<QString, QString>> parseFilter(const QString& filter) {

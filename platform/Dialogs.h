@@ -29,7 +29,7 @@ struct FileDialogResult {
 };
 
 // One seam for message boxes and file dialogs: real dialogs in the program, a recorder
-// with scripted answers in tests.
+// with scripted answers in tests (tests/support/RecordingDialogs.h).
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -40,40 +40,11 @@ public:
     virtual FileDialogResult saveFile(const FileDialogRequest& request) = 0;
 };
 
-// The dialogs in use; a silent recorder until the program or a test installs its own.
+// The dialogs in use; until the program or a test installs its own, messages go nowhere,
+// a question is answered yes and a file dialog is cancelled.
 Dialogs& dialogs();
-// Does not take ownership; null restores the silent recorder.
+// Does not take ownership; null restores the silent default.
 void setDialogs(Dialogs* d);
-
-class RecordingDialogs : public Dialogs {
-public:
-    enum class Kind { Message, Error, Question, OpenFile, SaveFile };
-    struct Entry {
-        Kind kind;
-        QString text;
-        FileDialogRequest request;
-    };
-
-    void message(const QString& text) override;
-    void error(const QString& text) override;
-    bool question(const QString& text) override;
-    FileDialogResult openFile(const FileDialogRequest& request) override;
-    FileDialogResult saveFile(const FileDialogRequest& request) override;
-
-    // Scripted answers, used in order; without one a question answers yes and a file
-    // dialog is cancelled.
-    void setNextAnswer(bool yes) { m_answers.append(yes); }
-    void setNextFileName(const QString& fileName, int filterIndex = 1);
-    void setNextCancel() { m_files.append(FileDialogResult{}); }
-
-    QList<Entry> entries;
-    QStringList texts(Kind kind) const;
-    void clear() { entries.clear(); }
-
-private:
-    QList<bool> m_answers;
-    QList<FileDialogResult> m_files;
-};
 
 // Installs `d` for the lifetime of the guard (tests).
 class ScopedDialogs {

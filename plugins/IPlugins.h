@@ -11,7 +11,7 @@
 // Longest text taken from a template, in UTF-16 code units. A text without its
 // terminating zero would otherwise be read until the scan runs off mapped memory; the
 // bound keeps a runaway answer from swallowing the process's memory as well.
-constexpr qsizetype kMaxTemplateText = 64 * 1024 * 1024;
+constexpr qsizetype kMaxTemplateText = qsizetype{64} * 1024 * 1024;
 
 // A copy of a text a template returned: null reads as empty, at most maxLength code units
 // are read (a longer text is cut there). Lone surrogates and other odd code units are

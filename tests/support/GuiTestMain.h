@@ -3,7 +3,7 @@
 // main() of a window test program: a private home for settings and temporary files,
 // the offscreen platform, the headless engine settings, and one QApplication for all
 // cases. Window tests browse the in-process fake engine, end-to-end tests the real one.
-#include "platform/web/FakeBrowserEngine.h"
+#include "tests/support/FakeBrowserEngine.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

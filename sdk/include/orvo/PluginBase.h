@@ -5,6 +5,7 @@
 
 #include "IPlugin.h"
 #include "IWebBrowser2.h"
+#include "RefCounted.h"
 
 #include <string>
 #include <string_view>
@@ -142,21 +143,8 @@ inline bool WaitUntilComplete(IWebBrowser2* browser, std::int32_t timeoutMs = -1
 // Implements IUnknown and every IPlugin slot with a neutral answer: empty texts, one
 // column, no next page, no browser wanted. A template derives from it, overrides what it
 // needs and creates its object with `new` in CreatePlugin; the last Release deletes it.
-class PluginBase : public IPlugin {
+class PluginBase : public RefCounted<IPlugin> {
 public:
-    std::int32_t QueryInterface(const OrvoGuid&, void** object) override {
-        if (object)
-            *object = nullptr;
-        return ORVO_E_NOINTERFACE;
-    }
-    std::uint32_t AddRef() override { return ++refs_; }
-    std::uint32_t Release() override {
-        const std::uint32_t left = --refs_;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-
     void Reserved1() override {}
     void Reserved2() override {}
     const char16_t* GetName() override { return u""; }
@@ -196,11 +184,7 @@ public:
 
 protected:
     PluginBase() = default;
-    PluginBase(const PluginBase&) = delete;
-    PluginBase& operator=(const PluginBase&) = delete;
-    // Virtual so that Release ends the most derived object; it sits after IPlugin's
-    // slots in the vtable and the program never calls it.
-    virtual ~PluginBase() = default;
+    ~PluginBase() override = default;
 
     // Keeps text in the object and answers a pointer valid until the next keep() of the
     // same slot, which is what the contract promises the program.
@@ -215,7 +199,6 @@ protected:
     IWebBrowser2* assistBrowser() const { return assistBrowser_.get(); }
 
 private:
-    std::uint32_t refs_ = 1;
     bool wantsEmail_ = false;
     bool stop_ = false;
     Ref<IWebBrowser2> serviceBrowser_;

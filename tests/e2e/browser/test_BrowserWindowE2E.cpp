@@ -1,12 +1,14 @@
-#include "TestHttpServer.h"
-
 #include "app/uTrawlMain.h"
 #include "browser/BrowserEvents.h"
 #include "browser/OrvoBrowser.h"
 #include "platform/Ticks.h"
 #include "platform/Widgets.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
+#include "tests/support/WaitFor.h"
+#include "tests/support/WindowElements.h"
 
 #include <QTest>
 
@@ -37,7 +39,13 @@ protected:
         o.exitProcess = false;
         window = std::make_unique<TfrmTrawl>(o);
         window->show();
-        waitFor([&] { return window->WB->ReadyState() == platform::READYSTATE_COMPLETE; });
+        // The start page, not only the blank page before it: its completion must not be
+        // taken for the completion of a test's own load.
+        const QString start = QUrl::fromLocalFile(window->homePageFile()).toString();
+        EXPECT_TRUE(waitUntil([&] {
+            return ui(*window).WB()->LocationURL() == start &&
+                   ui(*window).WB()->ReadyState() == platform::READYSTATE_COMPLETE;
+        }));
         return *window;
     }
     void load(platform::TWebBrowser* b, const QString& url) {
@@ -45,12 +53,12 @@ protected:
         auto c =
             QObject::connect(b, &platform::TWebBrowser::OnDocumentComplete, [&] { done = true; });
         b->Navigate(url);
-        EXPECT_TRUE(waitFor([&] { return done; })) << url.toStdString();
+        EXPECT_TRUE(waitUntil([&] { return done; })) << url.toStdString();
         QObject::disconnect(c);
         pump(20);
     }
 
-    TestHttpServer server;
+    LoopbackServer server;
     ProgramFolder folder;
     platform::RecordingDialogs dialogs;
     std::unique_ptr<TfrmTrawl> window;
@@ -60,18 +68,18 @@ TEST_F(BrowserWindowE2E, TheFavouritePageSurvivesARestart) {
     server.routeHtml("/shop", "<html><head><title>Corner Shop</title></head><body>s</body></html>");
     const QString url = server.url(q("/shop")).toString();
     auto& w = open();
-    load(w.WB, url);
-    QTest::mouseClick(w.btnFavorite, Qt::LeftButton);
-    EXPECT_EQ(w.mnPopFavoritePage->text(), q("Corner Shop"));
+    load(ui(w).WB(), url);
+    QTest::mouseClick(ui(w).btnFavorite(), Qt::LeftButton);
+    EXPECT_EQ(ui(w).mnPopFavoritePage()->text(), q("Corner Shop"));
     EXPECT_EQ(dialogs.texts(platform::RecordingDialogs::Kind::Message),
               QStringList{q("OrvoBookMark Saved\nCorner Shop\n") + url});
 
     window.reset();
     auto& again = open();
-    EXPECT_EQ(again.mnPopFavoritePage->text(), q("Corner Shop"));
+    EXPECT_EQ(ui(again).mnPopFavoritePage()->text(), q("Corner Shop"));
     const int before = server.count("/shop");
-    again.mnPopFavoritePage->trigger();
-    EXPECT_TRUE(waitFor([&] { return again.WB->LocationURL() == url; }));
+    ui(again).mnPopFavoritePage()->trigger();
+    EXPECT_TRUE(waitUntil([&] { return ui(again).WB()->LocationURL() == url; }));
     EXPECT_EQ(server.count("/shop"), before + 1);
 }
 
@@ -81,16 +89,16 @@ TEST_F(BrowserWindowE2E, TheAssistantsSliceComesFromTheEnginesText) {
         body += "<div>line " + QByteArray::number(i) + "</div>";
     server.routeHtml("/long", "<html><body>" + body + "</body></html>");
     auto& w = open();
-    load(w.WBassist, server.url(q("/long")).toString());
-    const auto snapshot = w.WBassist->Document();
+    load(ui(w).WBassist(), server.url(q("/long")).toString());
+    const auto snapshot = ui(w).WBassist()->Document();
     ASSERT_TRUE(snapshot && snapshot->bodyInnerText);
     const QString expected = browser::AssistTextSlice(*snapshot->bodyInnerText);
     EXPECT_EQ(expected.size(), 1024);
-    EXPECT_EQ(w.mmControl->toPlainText(), expected);
-    EXPECT_EQ(w.mmIndic->text(),
+    EXPECT_EQ(ui(w).mmControl()->toPlainText(), expected);
+    EXPECT_EQ(ui(w).mmIndic()->text(),
               (q("Done collecting data from: ") + server.url(q("/long")).toString()).toUpper());
     // The assistant's own profile: no scripts, no pictures, silent.
-    EXPECT_EQ(w.WBassist->DownloadControl(), 0x40004780);
+    EXPECT_EQ(ui(w).WBassist()->DownloadControl(), 0x40004780);
 }
 
 } // namespace

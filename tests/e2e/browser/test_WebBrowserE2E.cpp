@@ -1,10 +1,10 @@
-#include "TestHttpServer.h"
-
 #include "browser/BrowserEvents.h"
 #include "browser/HtmlDocument.h"
-#include "platform/Dialogs.h"
 #include "platform/web/QtBrowserEngine.h"
 #include "platform/web/WebBrowser.h"
+#include "tests/support/LoopbackServer.h"
+#include "tests/support/RecordingDialogs.h"
+#include "tests/support/WaitFor.h"
 
 #include <QApplication>
 #include <QDir>
@@ -80,7 +80,7 @@ protected:
     bool open(const QString& path) {
         const int before = log->documents;
         browser->Navigate(server.url(path).toString());
-        return waitFor([&] { return log->documents > before; });
+        return waitUntil([&] { return log->documents > before; });
     }
     std::optional<PageSnapshot> document() { return browser->Document(); }
     // Runs a script in the page as its own scripts run.
@@ -90,7 +90,7 @@ protected:
         engine->page()->runJavaScript(js, QWebEngineScript::ApplicationWorld);
     }
 
-    TestHttpServer server;
+    LoopbackServer server;
     RecordingDialogs dialogs;
     ScopedDialogs scopedDialogs{&dialogs};
     std::unique_ptr<TEmbeddedWB> browser;
@@ -103,7 +103,7 @@ TEST_F(WebBrowserE2E, EventOrderOfANavigation) {
     const QString url = server.url(q("/first")).toString();
     browser->Navigate(url);
     EXPECT_LT(browser->ReadyState(), READYSTATE_COMPLETE);
-    ASSERT_TRUE(waitFor([&] { return log->documents == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return log->documents == 1; }));
     pump(200);
     EXPECT_EQ(log->entries, (QStringList{q("before ") + url, q("progress"), q("download"),
                                          q("document ") + url}));
@@ -124,7 +124,7 @@ TEST_F(WebBrowserE2E, ALinkAsksFirstAndACancelledOneLeavesThePageOnShow) {
     log->entries.clear();
 
     runScript(q("document.getElementById('no').click()"));
-    ASSERT_TRUE(waitFor([&] { return !log->entries.isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !log->entries.isEmpty(); }));
     pump(500);
     EXPECT_EQ(log->entries.first(), q("before ") + server.url(q("/refused")).toString());
     EXPECT_EQ(server.count("/refused"), 0);
@@ -133,7 +133,7 @@ TEST_F(WebBrowserE2E, ALinkAsksFirstAndACancelledOneLeavesThePageOnShow) {
     EXPECT_EQ(log->documents, 1);
 
     runScript(q("document.getElementById('go').click()"));
-    ASSERT_TRUE(waitFor([&] { return log->documents == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return log->documents == 2; }));
     EXPECT_EQ(browser->LocationURL(), server.url(q("/next")).toString());
     EXPECT_EQ(server.count("/next"), 1);
 }
@@ -150,14 +150,14 @@ TEST_F(WebBrowserE2E, ALinkFromAFilePageIsReportedAsAFileUrlAndTurnsBackIntoTheP
 
     const int before = log->documents;
     browser->Navigate(page.fileName());
-    ASSERT_TRUE(waitFor([&] { return log->documents > before; }));
+    ASSERT_TRUE(waitUntil([&] { return log->documents > before; }));
     QString reported;
     log->cancelIf = [&](const QString& url) {
         reported = url;
         return browser::IsTemplateLink(url);
     };
     runScript(q("document.getElementById('t').click()"));
-    ASSERT_TRUE(waitFor([&] { return !reported.isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !reported.isEmpty(); }));
     EXPECT_TRUE(reported.startsWith(u"file://")) << reported.toStdString();
     EXPECT_TRUE(browser::IsTemplateLink(reported));
     EXPECT_EQ(browser::TemplateLinkPath(reported), templatePath);
@@ -168,7 +168,7 @@ TEST_F(WebBrowserE2E, ALinkFromAFilePageIsReportedAsAFileUrlAndTurnsBackIntoTheP
 
 TEST_F(WebBrowserE2E, ImagesOffStopsImageRequestsFromTheNextLoadOn) {
     server.routeHtml("/pics", "<html><body><img src='/a.png'><img src='/b.png'></body></html>");
-    TestHttpServer::Response png;
+    LoopbackServer::Response png;
     png.contentType = "image/png";
     png.body = QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8"
                                       "z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==");
@@ -178,7 +178,7 @@ TEST_F(WebBrowserE2E, ImagesOffStopsImageRequestsFromTheNextLoadOn) {
     browser->SetDownloadOptions(DLCTL_DLIMAGES | DLCTL_PRAGMA_NO_CACHE);
     ASSERT_TRUE(open(q("/pics")));
     EXPECT_TRUE(
-        waitFor([&] { return server.count("/a.png") == 1 && server.count("/b.png") == 1; }));
+        waitUntil([&] { return server.count("/a.png") == 1 && server.count("/b.png") == 1; }));
 
     // Changing the options does not reload the page on show.
     browser->SetDownloadOptions(DLCTL_PRAGMA_NO_CACHE);
@@ -196,7 +196,7 @@ TEST_F(WebBrowserE2E, ScriptsOffStopsInlineAndExternalScripts) {
                      "<html><body><div id=out>static</div>"
                      "<script>document.getElementById('out').textContent='inline' + ' ran'</script>"
                      "<script src='/ext.js'></script></body></html>");
-    TestHttpServer::Response js;
+    LoopbackServer::Response js;
     js.contentType = "application/javascript";
     js.body = "document.title = 'external ran';";
     server.route("/ext.js", js);
@@ -211,7 +211,7 @@ TEST_F(WebBrowserE2E, ScriptsOffStopsInlineAndExternalScripts) {
 
     browser->SetDownloadOptions(0);
     ASSERT_TRUE(open(q("/js?on")));
-    ASSERT_TRUE(waitFor([&] { return server.count("/ext.js") == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return server.count("/ext.js") == 1; }));
     auto on = document();
     ASSERT_TRUE(on);
     EXPECT_TRUE(on->html.contains(u"inline ran"));
@@ -220,13 +220,13 @@ TEST_F(WebBrowserE2E, ScriptsOffStopsInlineAndExternalScripts) {
 
 TEST_F(WebBrowserE2E, NoCacheHeadersArriveWithPageAndPictureRequests) {
     server.routeHtml("/cached", "<html><body><img src='/c.png'></body></html>");
-    TestHttpServer::Response png;
+    LoopbackServer::Response png;
     png.contentType = "image/png";
     server.route("/c.png", png);
 
     browser->SetDownloadOptions(DLCTL_DLIMAGES | DLCTL_PRAGMA_NO_CACHE);
     ASSERT_TRUE(open(q("/cached")));
-    ASSERT_TRUE(waitFor([&] { return server.count("/c.png") == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return server.count("/c.png") == 1; }));
     for (const char* path : {"/cached", "/c.png"}) {
         const auto* r = server.last(path);
         ASSERT_NE(r, nullptr);
@@ -242,21 +242,21 @@ TEST_F(WebBrowserE2E, NoCacheHeadersArriveWithPageAndPictureRequests) {
 }
 
 TEST_F(WebBrowserE2E, StopEndsAPageThatNeverFinishes) {
-    TestHttpServer::Response never;
+    LoopbackServer::Response never;
     never.hang = true;
     server.route("/never", never);
     browser->Navigate(server.url(q("/never")).toString());
-    ASSERT_TRUE(waitFor([&] { return server.count("/never") == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return server.count("/never") == 1; }));
     pump(300);
     EXPECT_LT(browser->ReadyState(), READYSTATE_COMPLETE);
 
     // The window goes on meanwhile.
     bool fired = false;
     QTimer::singleShot(10, [&] { fired = true; });
-    EXPECT_TRUE(waitFor([&] { return fired; }, 2000));
+    EXPECT_TRUE(waitUntil([&] { return fired; }, 2000));
 
     browser->Stop();
-    EXPECT_TRUE(waitFor([&] { return browser->ReadyState() == READYSTATE_COMPLETE; }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return browser->ReadyState() == READYSTATE_COMPLETE; }, 5000));
 }
 
 TEST_F(WebBrowserE2E, AScriptThatNeverYieldsDoesNotHangTheWindow) {
@@ -287,17 +287,17 @@ TEST_F(WebBrowserE2E, ScriptDialogsFollowSilentMode) {
 
     browser->SetDownloadOptions(0);
     ASSERT_TRUE(open(q("/talk?loud")));
-    ASSERT_TRUE(waitFor([&] { return dialogs.entries.size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return dialogs.entries.size() == 2; }));
     EXPECT_EQ(dialogs.texts(RecordingDialogs::Kind::Message), QStringList{q("hello")});
     EXPECT_EQ(dialogs.texts(RecordingDialogs::Kind::Question), QStringList{q("sure?")});
 }
 
 TEST_F(WebBrowserE2E, NonHtmlContentIsNoHtmlDocumentAndADownloadEndsTheLoad) {
-    TestHttpServer::Response text;
+    LoopbackServer::Response text;
     text.contentType = "text/plain";
     text.body = "just text";
     server.route("/t.txt", text);
-    TestHttpServer::Response zip;
+    LoopbackServer::Response zip;
     zip.contentType = "application/octet-stream";
     zip.headers.append(
         qMakePair(QByteArray("Content-Disposition"), QByteArray("attachment; filename=x.zip")));
@@ -314,13 +314,13 @@ TEST_F(WebBrowserE2E, NonHtmlContentIsNoHtmlDocumentAndADownloadEndsTheLoad) {
     EXPECT_EQ(browser->DocumentSourceText().trimmed(), q("just text"));
 
     browser->Navigate(server.url(q("/x.zip")).toString());
-    ASSERT_TRUE(waitFor([&] { return server.count("/x.zip") == 1; }));
-    EXPECT_TRUE(waitFor([&] { return browser->ReadyState() == READYSTATE_COMPLETE; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return server.count("/x.zip") == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return browser->ReadyState() == READYSTATE_COMPLETE; }, 5000));
 }
 
 TEST_F(WebBrowserE2E, AnAddressThatCannotBeReachedCompletesWithoutACrash) {
     browser->Navigate(q("http://no-such-host.invalid/page"));
-    EXPECT_TRUE(waitFor([&] { return browser->ReadyState() == READYSTATE_COMPLETE; }));
+    EXPECT_TRUE(waitUntil([&] { return browser->ReadyState() == READYSTATE_COMPLETE; }));
     EXPECT_GE(log->documents, 1);
 }
 
@@ -341,7 +341,7 @@ TEST_F(WebBrowserE2E, NewWindowsStayInTheSameBrowser) {
     ASSERT_NE(input, nullptr);
     const int before = log->documents;
     QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(12, 14));
-    ASSERT_TRUE(waitFor([&] { return log->documents > before; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return log->documents > before; }, 5000));
     EXPECT_EQ(browser->LocationURL(), server.url(q("/target")).toString());
     EXPECT_EQ(server.count("/target"), 1);
     EXPECT_EQ(QApplication::topLevelWidgets().size(), 1);
@@ -366,7 +366,7 @@ TEST_F(WebBrowserE2E, BackAndForwardAskBeforeNavigating) {
     log->entries.clear();
     const int before = log->documents;
     browser->GoBack();
-    ASSERT_TRUE(waitFor([&] { return log->documents > before; }));
+    ASSERT_TRUE(waitUntil([&] { return log->documents > before; }));
     EXPECT_EQ(log->entries.first(), q("before ") + server.url(q("/one")).toString());
     EXPECT_EQ(browser->LocationURL(), server.url(q("/one")).toString());
 }

@@ -2,6 +2,7 @@
 // loads the template, and the demo template reads its site through the program's
 // document snapshots and its service browser.
 #include "app/uTrawlMain.h"
+#include "tests/support/WindowElements.h"
 
 #include "browser/HtmlDocument.h"
 #include "browser/OrvoBrowser.h"
@@ -9,6 +10,7 @@
 #include "plugins/IPlugins.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
 
 #include <QFile>
 #include <QTest>
@@ -47,12 +49,13 @@ protected:
         return *window;
     }
     bool startPageShown() {
-        return window->WB->ReadyState() == platform::READYSTATE_COMPLETE &&
-               window->WB->LocationURL() == QUrl::fromLocalFile(window->HomePageFile).toString();
+        return ui(*window).WB()->ReadyState() == platform::READYSTATE_COMPLETE &&
+               ui(*window).WB()->LocationURL() ==
+                   QUrl::fromLocalFile(window->homePageFile()).toString();
     }
     // Clicks the start page's link whose text contains label, as the user would.
     void clickLink(const QString& label) {
-        auto* view = window->WB->findChild<QWebEngineView*>();
+        auto* view = ui(*window).WB()->findChild<QWebEngineView*>();
         ASSERT_NE(view, nullptr);
         view->page()->runJavaScript(
             QStringLiteral("for (const a of document.querySelectorAll('li.lien a'))"
@@ -73,7 +76,7 @@ const QString kDemoTitle =
 
 TEST_F(StartPageE2E, ClickingTheDemoTemplateOpensTheDemoSite) {
     TfrmTrawl& w = open();
-    const auto page = w.WB->Document();
+    const auto page = ui(w).WB()->Document();
     ASSERT_TRUE(page && page->bodyInnerText);
     EXPECT_TRUE(page->bodyInnerText->contains(QStringLiteral("US = USA")));
     EXPECT_TRUE(page->bodyInnerText->contains(QStringLiteral("1 templates found")));
@@ -82,10 +85,10 @@ TEST_F(StartPageE2E, ClickingTheDemoTemplateOpensTheDemoSite) {
     ASSERT_TRUE(waitFor([&] { return w.windowTitle() == kDemoTitle; }))
         << w.windowTitle().toStdString();
     ASSERT_TRUE(waitFor([&] {
-        return w.WB->LocationURL() == demoHome() &&
-               w.WB->ReadyState() == platform::READYSTATE_COMPLETE;
+        return ui(w).WB()->LocationURL() == demoHome() &&
+               ui(w).WB()->ReadyState() == platform::READYSTATE_COMPLETE;
     }));
-    const auto home = w.WB->Document();
+    const auto home = ui(w).WB()->Document();
     ASSERT_TRUE(home);
     EXPECT_TRUE(home->html.contains(QStringLiteral("Lantern Bay Business Directory")));
     EXPECT_TRUE(dialogs.entries.isEmpty());
@@ -106,7 +109,7 @@ TEST_F(StartPageE2E, AFileNameWithMarkupAndUrlCharactersStillLoads) {
     QFile::copy(folder.file(QStringLiteral("us_demo_directory.orp")),
                 folder.file(QStringLiteral("us_a&b <i>\"x\" #1?.orp")));
     TfrmTrawl& w = open();
-    const auto page = w.WB->Document();
+    const auto page = ui(w).WB()->Document();
     ASSERT_TRUE(page && page->bodyInnerText);
     // Shown as text, not taken as markup.
     EXPECT_TRUE(page->bodyInnerText->contains(QStringLiteral("<i>\"x\" #1?")));
@@ -122,17 +125,17 @@ TEST_F(StartPageE2E, TheDemoTemplateCollectsEmailThroughTheServiceBrowser) {
     ASSERT_TRUE(w.hasTemplate());
     const QString results =
         QUrl::fromLocalFile(folder.file(QStringLiteral("demo/results-1.html"))).toString();
-    w.WB->Navigate(results);
+    ui(w).WB()->Navigate(results);
     ASSERT_TRUE(waitFor([&] {
-        return w.WB->LocationURL() == results &&
-               w.WB->ReadyState() == platform::READYSTATE_COMPLETE;
+        return ui(w).WB()->LocationURL() == results &&
+               ui(w).WB()->ReadyState() == platform::READYSTATE_COMPLETE;
     }));
 
-    const std::shared_ptr<TPlugin> keep = w.fPlugin;
+    const std::shared_ptr<TPlugin> keep = w.currentTemplate();
     IPlugin* p = keep->Instance();
     p->SetWantsEmail(1);
     p->SetStop(0);
-    browser::OrvoRef<IHTMLDocument2> doc(browser::DocumentOf(w.WB));
+    browser::OrvoRef<IHTMLDocument2> doc(browser::DocumentOf(ui(w).WB()));
     ASSERT_TRUE(doc);
     const QStringList lines = FromTemplateText(p->GetData(doc.get())).split(QStringLiteral("\r\n"));
     ASSERT_EQ(lines.size(), 20);
@@ -141,8 +144,8 @@ TEST_F(StartPageE2E, TheDemoTemplateCollectsEmailThroughTheServiceBrowser) {
         withEmail += line.split(u'\u00A4').value(4).contains(u'@') ? 1 : 0;
     EXPECT_GT(withEmail, 10);
     // The service browser went to the detail pages; the main browser stayed.
-    EXPECT_TRUE(w.wb2->LocationURL().contains(QStringLiteral("/demo/listing-")));
-    EXPECT_EQ(w.WB->LocationURL(), results);
+    EXPECT_TRUE(ui(w).wb2()->LocationURL().contains(QStringLiteral("/demo/listing-")));
+    EXPECT_EQ(ui(w).WB()->LocationURL(), results);
 
     const char16_t* next = nullptr;
     ASSERT_TRUE(p->GetNextPage(doc.get(), &next));

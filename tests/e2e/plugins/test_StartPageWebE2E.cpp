@@ -1,12 +1,15 @@
 // The start page is a local file, yet a distributor's start page shows web images, runs
 // web scripts and links to web sites. The hidden browsers keep the engine's stricter rule.
 #include "app/uTrawlMain.h"
+#include "tests/support/WindowElements.h"
 
 #include "browser/OrvoBrowser.h"
 #include "platform/Ticks.h"
-#include "tests/e2e/browser/TestHttpServer.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
+#include "tests/support/WaitFor.h"
 
 #include <QUrl>
 #include <QWebEnginePage>
@@ -24,13 +27,13 @@ protected:
         platform::resetShutdownForTests();
         platform::setDialogs(&dialogs);
         ASSERT_TRUE(server.listen());
-        TestHttpServer::Response png;
+        LoopbackServer::Response png;
         png.contentType = "image/png";
         png.body = QByteArray::fromBase64(
             "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwAFBQIAX8jx0gAAAABJ"
             "RU5ErkJggg==");
         server.route("/banner.png", png);
-        TestHttpServer::Response js;
+        LoopbackServer::Response js;
         js.contentType = "text/javascript";
         js.body = "document.title = 'news loaded';";
         server.route("/news.js", js);
@@ -62,20 +65,20 @@ protected:
         o.exitProcess = false;
         window = std::make_unique<TfrmTrawl>(o);
         window->show();
-        EXPECT_TRUE(waitFor([&] {
-            return window->WB->ReadyState() == platform::READYSTATE_COMPLETE &&
-                   window->WB->LocationURL() ==
-                       QUrl::fromLocalFile(window->HomePageFile).toString();
+        EXPECT_TRUE(waitUntil([&] {
+            return ui(*window).WB()->ReadyState() == platform::READYSTATE_COMPLETE &&
+                   ui(*window).WB()->LocationURL() ==
+                       QUrl::fromLocalFile(window->homePageFile()).toString();
         }));
         return *window;
     }
     void runInPage(const QString& script) {
-        auto* view = window->WB->findChild<QWebEngineView*>();
+        auto* view = ui(*window).WB()->findChild<QWebEngineView*>();
         ASSERT_NE(view, nullptr);
         view->page()->runJavaScript(script);
     }
 
-    TestHttpServer server;
+    LoopbackServer server;
     ProgramFolder folder;
     platform::RecordingDialogs dialogs;
     std::unique_ptr<TfrmTrawl> window;
@@ -83,10 +86,10 @@ protected:
 
 TEST_F(StartPageWebE2E, TheStartPageLoadsWebImagesAndScripts) {
     openWithWebStartPage();
-    EXPECT_TRUE(waitFor([&] { return server.count("/banner.png") == 1; }));
-    EXPECT_TRUE(waitFor([&] { return server.count("/news.js") == 1; }));
-    EXPECT_TRUE(waitFor([&] {
-        const auto page = window->WB->Document();
+    EXPECT_TRUE(waitUntil([&] { return server.count("/banner.png") == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return server.count("/news.js") == 1; }));
+    EXPECT_TRUE(waitUntil([&] {
+        const auto page = ui(*window).WB()->Document();
         return page && page->html.contains(QStringLiteral("news loaded"));
     }));
 }
@@ -108,23 +111,24 @@ TEST_F(StartPageWebE2E, ALinkOnTheStartPageLeadsToTheWebSite) {
         SCOPED_TRACE(c.name);
         openWithWebStartPage();
         runInPage(c.script);
-        EXPECT_TRUE(waitFor([&] { return server.count(c.path) == 1; }));
-        EXPECT_TRUE(waitFor([&] {
-            return window->WB->LocationURL() == server.url(QString::fromUtf8(c.path)).toString() &&
-                   window->WB->ReadyState() == platform::READYSTATE_COMPLETE;
-        })) << window->WB->LocationURL().toStdString();
+        EXPECT_TRUE(waitUntil([&] { return server.count(c.path) == 1; }));
+        EXPECT_TRUE(waitUntil([&] {
+            return ui(*window).WB()->LocationURL() ==
+                       server.url(QString::fromUtf8(c.path)).toString() &&
+                   ui(*window).WB()->ReadyState() == platform::READYSTATE_COMPLETE;
+        })) << ui(*window).WB()->LocationURL().toStdString();
         window.reset();
     }
 }
 
 TEST_F(StartPageWebE2E, HiddenBrowsersKeepLocalPagesOffTheWeb) {
     TfrmTrawl& w = openWithWebStartPage();
-    ASSERT_TRUE(waitFor([&] { return server.count("/banner.png") == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return server.count("/banner.png") == 1; }));
     // The same local page in the service browser fetches nothing from the web.
-    w.wb2->Navigate(w.HomePageFile);
-    ASSERT_TRUE(waitFor([&] {
-        return w.wb2->ReadyState() == platform::READYSTATE_COMPLETE &&
-               w.wb2->LocationURL() == QUrl::fromLocalFile(w.HomePageFile).toString();
+    ui(w).wb2()->Navigate(w.homePageFile());
+    ASSERT_TRUE(waitUntil([&] {
+        return ui(w).wb2()->ReadyState() == platform::READYSTATE_COMPLETE &&
+               ui(w).wb2()->LocationURL() == QUrl::fromLocalFile(w.homePageFile()).toString();
     }));
     pump(500);
     EXPECT_EQ(server.count("/banner.png"), 1);

@@ -1,13 +1,13 @@
-#include "LoopbackServer.h"
-
-#include "platform/Dialogs.h"
 #include "platform/Ticks.h"
 #include "platform/web/WebBrowser.h"
 #include "support/DownloadPrompt.h"
 #include "support/Snapshot.h"
 #include "support/UpdateCheck.h"
 #include "support/WebServiceBrowser.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
+#include "tests/support/WaitFor.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -85,11 +85,12 @@ TEST_F(UpdateQueryE2E, ReadsTheServersAnswer) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QByteArray target = "/filedate.php?plugin=" + QByteArray(c.name).replace(' ', '_');
-        LoopbackServer::Answer a;
+        LoopbackServer::Response a;
+        a.noStore = true;
         a.body = c.body;
         a.contentType = c.contentType;
         a.status = c.status;
-        server.answer(target, a);
+        server.route(target, a);
         const StampCheck check =
             CheckStamp(sb, server.base() + QString::fromLatin1(target.mid(1)), local);
         EXPECT_EQ(check.localStamp, QStringLiteral("20240305"));
@@ -103,7 +104,7 @@ TEST_F(UpdateQueryE2E, ReadsTheServersAnswer) {
 TEST_F(UpdateQueryE2E, AnUnknownAddressAnswersAnErrorPage) {
     WebServiceBrowser sb(browser.get());
     const StampCheck check = CheckStamp(sb, TemplateQueryUrl(server.base(), local), local);
-    EXPECT_EQ(server.targets.value(0), QByteArray("/filedate.php?plugin=us_demo_directory.orp"));
+    EXPECT_EQ(server.targets().value(0), QByteArray("/filedate.php?plugin=us_demo_directory.orp"));
     EXPECT_TRUE(check.answer.contains(QStringLiteral("Not Found")));
     EXPECT_FALSE(check.newer);
 }
@@ -122,13 +123,16 @@ TEST_F(UpdateQueryE2E, ATemplateNameWithBlanksReachesTheServerAsItIs) {
     ASSERT_TRUE(f.setFileTime(QDateTime(QDate(2024, 3, 5), QTime(12, 0)),
                               QFileDevice::FileModificationTime));
     f.close();
-    LoopbackServer::Answer a;
+    LoopbackServer::Response a;
+    a.contentType = "text/plain; charset=utf-8";
+    a.noStore = true;
     a.body = "20240306";
     // The engine sends the blanks percent-encoded, as any browser does; nothing else is.
-    server.answer("/filedate.php?plugin=au%20yellow%20pages.orp", a);
+    server.route("/filedate.php?plugin=au%20yellow%20pages.orp", a);
     WebServiceBrowser sb(browser.get());
     const StampCheck check = CheckStamp(sb, TemplateQueryUrl(server.base(), spaced), spaced);
-    EXPECT_EQ(server.targets.value(0), QByteArray("/filedate.php?plugin=au%20yellow%20pages.orp"));
+    EXPECT_EQ(server.targets().value(0),
+              QByteArray("/filedate.php?plugin=au%20yellow%20pages.orp"));
     EXPECT_TRUE(check.newer);
 }
 
@@ -140,16 +144,18 @@ TEST_F(UpdateQueryE2E, ALateServerIsGivenUpAtTheLimit) {
     const std::uint32_t start = 0xFFFFFFFFu - 2000;
     platform::setTickSource(
         [real, start] { return start + static_cast<std::uint32_t>(real.elapsed() * 20); });
-    LoopbackServer::Answer a;
+    LoopbackServer::Response a;
+    a.contentType = "text/plain; charset=utf-8";
+    a.noStore = true;
     a.body = "20991231";
     a.delayMs = 8000;
-    server.answer("/progdate.php?prog=self", a);
+    server.route("/progdate.php?prog=self", a);
     WebServiceBrowser sb(browser.get());
     const StampCheck check = CheckStamp(sb, ProgramQueryUrl(server.base(), {}), local);
     const std::uint32_t ticks = platform::GetTickCount() - start;
     EXPECT_GE(ticks, kServiceQueryLimitMs);
     EXPECT_EQ(server.answered, 0);
-    EXPECT_EQ(server.targets.value(0), QByteArray("/progdate.php?prog=self"));
+    EXPECT_EQ(server.targets().value(0), QByteArray("/progdate.php?prog=self"));
     // What the browser still held: the blank page.
     EXPECT_EQ(check.answer.trimmed(), QString());
     EXPECT_FALSE(check.newer);
@@ -160,13 +166,14 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(server.listen());
         platform::setDialogs(&dialogs);
-        LoopbackServer::Answer file;
+        LoopbackServer::Response file;
+        file.noStore = true;
         file.contentType = "application/octet-stream";
         file.body = QByteArray("\x7f"
                                "ELF template bytes\0\1\2",
                                24);
         file.headers = {{"Content-Disposition", "attachment; filename=\"au_yp.orp\""}};
-        server.answer("/templates/au_yp.orp", file);
+        server.route("/templates/au_yp.orp", file);
         main = std::make_unique<platform::TEmbeddedWB>();
         main->resize(400, 300);
         main->show();

@@ -1,12 +1,13 @@
-#include "LoopbackServer.h"
-
 #include "app/uTrawlMain.h"
 #include "browser/OrvoBrowser.h"
-#include "platform/Dialogs.h"
 #include "platform/Ticks.h"
 #include "plugins/HomePage.h"
+#include "tests/support/LoopbackServer.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
+#include "tests/support/WaitFor.h"
+#include "tests/support/WindowElements.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -47,8 +48,8 @@ protected:
         window = std::make_unique<TfrmTrawl>(o);
         window->show();
         // The service browser's blank page first, as before any check the user can start.
-        EXPECT_TRUE(
-            waitUntil([&] { return window->wb2->ReadyState() == platform::READYSTATE_COMPLETE; }));
+        EXPECT_TRUE(waitUntil(
+            [&] { return ui(*window).wb2()->ReadyState() == platform::READYSTATE_COMPLETE; }));
         dialogs.clear();
         return *window;
     }
@@ -62,8 +63,10 @@ protected:
                                   QFileDevice::FileModificationTime));
         return target;
     }
-    static LoopbackServer::Answer text(const QByteArray& body) {
-        LoopbackServer::Answer a;
+    static LoopbackServer::Response text(const QByteArray& body) {
+        LoopbackServer::Response a;
+        a.contentType = "text/plain; charset=utf-8";
+        a.noStore = true;
         a.body = body;
         return a;
     }
@@ -77,15 +80,15 @@ protected:
 };
 
 TEST_F(SupportWindowE2E, ANewerBuildIsReportedWithTheAnswerAsReceived) {
-    server.answer("/progdate.php?prog=self", text(" \n 20991231 \n\n"));
+    server.route("/progdate.php?prog=self", text(" \n 20991231 \n\n"));
     TfrmTrawl& w = open();
-    w.btnUpgrade->click();
+    ui(w).btnUpgrade()->click();
     ASSERT_EQ(messages().size(), 1);
     EXPECT_TRUE(messages()[0].startsWith(QStringLiteral("\nUPGRADE WARNING\n")));
     EXPECT_TRUE(messages()[0].endsWith(programStamp() + QStringLiteral(" f-w  \n 20991231 \n\n")))
         << messages()[0].toStdString();
-    EXPECT_TRUE(w.btnupdateprog->isVisible());
-    EXPECT_EQ(server.targets, QList<QByteArray>{"/progdate.php?prog=self"});
+    EXPECT_TRUE(ui(w).btnupdateprog()->isVisible());
+    EXPECT_EQ(server.targets(), QList<QByteArray>{"/progdate.php?prog=self"});
 }
 
 TEST_F(SupportWindowE2E, NoNewerBuildWhateverTheServerDoes) {
@@ -94,14 +97,14 @@ TEST_F(SupportWindowE2E, NoNewerBuildWhateverTheServerDoes) {
         std::function<void()> arrange;
     };
     const Case cases[] = {
-        {"equal", [&] { server.answer("/progdate.php?prog=self", text(programStamp().toUtf8())); }},
-        {"letters", [&] { server.answer("/progdate.php?prog=self", text("abc")); }},
+        {"equal", [&] { server.route("/progdate.php?prog=self", text(programStamp().toUtf8())); }},
+        {"letters", [&] { server.route("/progdate.php?prog=self", text("abc")); }},
         {"error page",
          [&] {
-             LoopbackServer::Answer page = text("<html><body><h1>Not Found</h1></body></html>");
+             LoopbackServer::Response page = text("<html><body><h1>Not Found</h1></body></html>");
              page.status = 404;
              page.contentType = "text/html";
-             server.answer("/progdate.php?prog=self", page);
+             server.route("/progdate.php?prog=self", page);
          }},
         {"no server", [&] { writeIni(QStringLiteral("http://127.0.0.1:%1/").arg(closedPort())); }},
     };
@@ -110,10 +113,10 @@ TEST_F(SupportWindowE2E, NoNewerBuildWhateverTheServerDoes) {
         SCOPED_TRACE(c.name);
         c.arrange();
         dialogs.clear();
-        w.btnUpgrade->click();
+        ui(w).btnUpgrade()->click();
         EXPECT_EQ(messages(), QStringList{QStringLiteral("Your software is up to date!")});
         EXPECT_EQ(w.windowTitle(), QStringLiteral("Trawlex -  - No online upgrades detected..."));
-        EXPECT_FALSE(w.btnupdateprog->isVisible());
+        EXPECT_FALSE(ui(w).btnupdateprog()->isVisible());
     }
 }
 
@@ -125,10 +128,10 @@ TEST_F(SupportWindowE2E, ALateServerDoesNotHoldTheCheckBeyondTheLimit) {
     const std::uint32_t start = 0xFFFFFFFFu - 1000;
     platform::setTickSource(
         [real, start] { return start + static_cast<std::uint32_t>(real.elapsed() * 20); });
-    LoopbackServer::Answer late = text("20991231");
+    LoopbackServer::Response late = text("20991231");
     late.delayMs = 8000;
-    server.answer("/progdate.php?prog=self", late);
-    w.btnUpgrade->click();
+    server.route("/progdate.php?prog=self", late);
+    ui(w).btnUpgrade()->click();
     EXPECT_GE(static_cast<std::uint32_t>(platform::GetTickCount() - start), 5000u);
     EXPECT_EQ(server.answered, 0);
     EXPECT_EQ(messages(), QStringList{QStringLiteral("Your software is up to date!")});
@@ -136,11 +139,12 @@ TEST_F(SupportWindowE2E, ALateServerDoesNotHoldTheCheckBeyondTheLimit) {
 
 TEST_F(SupportWindowE2E, ATemplateUpdateIsFoundAndDownloadedWhereTheUserSaysSo) {
     const QString path = install("basic.orp", QStringLiteral("au yellow pages.orp"));
-    server.answer("/filedate.php?plugin=au%20yellow%20pages.orp", text("20240306\n"));
-    LoopbackServer::Answer file;
+    server.route("/filedate.php?plugin=au%20yellow%20pages.orp", text("20240306\n"));
+    LoopbackServer::Response file;
+    file.noStore = true;
     file.contentType = "application/octet-stream";
     file.body = "new template bytes";
-    server.answer("/templates/au%20yellow%20pages.orp", file);
+    server.route("/templates/au%20yellow%20pages.orp", file);
     TfrmTrawl& w = open();
 
     w.loadtemplate(path);
@@ -150,12 +154,12 @@ TEST_F(SupportWindowE2E, ATemplateUpdateIsFoundAndDownloadedWhereTheUserSaysSo) 
         messages()[0],
         QStringLiteral("There is an update for this plugin:\n") + server.base() +
             QStringLiteral("templates/au yellow pages.orp\nDatestamps: 20240305 f-w 20240306\n"));
-    EXPECT_TRUE(w.btnUpdateplugin->isVisible());
+    EXPECT_TRUE(ui(w).btnUpdateplugin()->isVisible());
 
     QTemporaryDir saveTo;
     const QString target = saveTo.path() + QStringLiteral("/au yellow pages.orp");
     dialogs.setNextFileName(target);
-    w.btnUpdateplugin->click();
+    ui(w).btnUpdateplugin()->click();
     ASSERT_TRUE(waitUntil([&] {
         QFile f(target);
         return f.open(QIODevice::ReadOnly) && f.readAll() == "new template bytes";
@@ -168,7 +172,7 @@ TEST_F(SupportWindowE2E, ATemplateUpdateIsFoundAndDownloadedWhereTheUserSaysSo) 
 // blank start-up page is still on its way: the answer read must be the server's, every time.
 TEST_F(SupportWindowE2E, ATemplateGivenAtStartUpIsCheckedEveryTime) {
     const QString path = install("basic.orp", QStringLiteral("au_startup.orp"));
-    server.answer("/filedate.php?plugin=au_startup.orp", text("  20991231 "));
+    server.route("/filedate.php?plugin=au_startup.orp", text("  20991231 "));
     constexpr int kStarts = 30;
     int found = 0;
     for (int i = 0; i < kStarts; ++i) {
@@ -194,14 +198,14 @@ TEST_F(SupportWindowE2E, ATemplateGivenAtStartUpIsCheckedEveryTime) {
 
 TEST_F(SupportWindowE2E, SnapshotOfTheMainBrowser) {
     TfrmTrawl& w = open();
-    w.WB->Navigate(
+    ui(w).WB()->Navigate(
         QStringLiteral(TRAWLEX_FIXTURES_DIR "/support/snapshot_block_top_left_page.html"));
     ASSERT_TRUE(waitUntil([&] {
-        return w.WB->ReadyState() == platform::READYSTATE_COMPLETE &&
-               w.WB->grab().toImage().pixelColor(10, 10) == QColor(0, 0, 255);
+        return ui(w).WB()->ReadyState() == platform::READYSTATE_COMPLETE &&
+               ui(w).WB()->grab().toImage().pixelColor(10, 10) == QColor(0, 0, 255);
     }));
-    w.WebBrowserScreenShot(w.WB, QStringLiteral("2"));
-    const QImage shot = w.ImgLogo->pixmap().toImage();
+    w.WebBrowserScreenShot(ui(w).WB(), QStringLiteral("2"));
+    const QImage shot = ui(w).ImgLogo()->pixmap().toImage();
     ASSERT_EQ(shot.size(), QSize(130, 130));
     EXPECT_EQ(shot.pixelColor(0, 0), QColor(Qt::black));
     EXPECT_GT(shot.pixelColor(5, 5).blue(), 200);

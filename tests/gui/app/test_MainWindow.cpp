@@ -1,4 +1,6 @@
 #include "app/uTrawlMain.h"
+#include "capture/CaptureController.h"
+#include "tests/support/WindowElements.h"
 
 #include "platform/AlertServer.h"
 #include "platform/SideBar.h"
@@ -8,6 +10,7 @@
 #include "platform/Widgets.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
 #include "tests/support/WaitFor.h"
 
 #include <QApplication>
@@ -39,6 +42,8 @@ protected:
         o.exitProcess = false;
         window = std::make_unique<TfrmTrawl>(o);
         window->show();
+        // A command-line template loads in the first turn of the event loop.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window->commandLineTemplatePending(); }));
         return *window;
     }
     template <class T = QWidget> T* element(const char* name) {
@@ -106,44 +111,46 @@ TEST_F(MainWindow, EveryElementCarriesItsName) {
 TEST_F(MainWindow, StartsWithTheDefaultTexts) {
     TfrmTrawl& w = open();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Trawlex - Welcome!"));
-    EXPECT_EQ(w.hiFeedback->caption(), QStringLiteral("Feedback")); // design text "Exit"
-    EXPECT_EQ(w.tbbBack->toolTip(), QStringLiteral("Go Back"));     // design "Go back"
-    EXPECT_EQ(w.tbbBack->accessibleName(), QStringLiteral("Go Back"));
-    EXPECT_EQ(w.mmIndic->text(), QStringLiteral("PROGRESS INDICATOR"));
-    EXPECT_EQ(w.indicGrid->caption(), QStringLiteral("0"));
-    EXPECT_EQ(w.indicGrid->fill(), QColor(255, 0, 0));
-    EXPECT_EQ(w.osb->text(2), QStringLiteral("0 lines in grid"));
-    EXPECT_EQ(w.osb->kind(0), platform::StatusBar::Kind::Progress);
+    EXPECT_EQ(ui(w).hiFeedback()->caption(), QStringLiteral("Feedback")); // design text "Exit"
+    EXPECT_EQ(ui(w).tbbBack()->toolTip(), QStringLiteral("Go Back"));     // design "Go back"
+    EXPECT_EQ(ui(w).tbbBack()->accessibleName(), QStringLiteral("Go Back"));
+    EXPECT_EQ(ui(w).mmIndic()->text(), QStringLiteral("PROGRESS INDICATOR"));
+    EXPECT_EQ(ui(w).indicGrid()->caption(), QStringLiteral("0"));
+    EXPECT_EQ(ui(w).indicGrid()->fill(), QColor(255, 0, 0));
+    EXPECT_EQ(ui(w).osb()->text(2), QStringLiteral("0 lines in grid"));
+    EXPECT_EQ(ui(w).osb()->kind(0), platform::StatusBar::Kind::Progress);
     EXPECT_FALSE(w.isCaptureBadgeVisible());
-    EXPECT_EQ(w.itiCapture->badge()->caption(), QStringLiteral("Click to stop!") + QChar(0xA0));
-    EXPECT_EQ(w.edURL->text(), QStringLiteral("URL Navigator"));
-    EXPECT_FALSE(w.edURL->isEnabled());
-    EXPECT_EQ(w.mmControl->toPlainText(), QStringLiteral("EXTRA DATA..."));
-    EXPECT_TRUE(w.cbAutoTurn->isChecked());
-    EXPECT_EQ(w.spSpeed->value(), 3);
-    EXPECT_EQ(w.spSpeed->minimum(), 0);
-    EXPECT_EQ(w.spSpeed->maximum(), 60);
-    EXPECT_TRUE(w.spSpeedLabel->text().startsWith(QString(36, u' ') + QStringLiteral("Speed")));
-    EXPECT_EQ(w.pg->currentIndex(), 0);
-    EXPECT_EQ(w.pg->tabText(0), QStringLiteral("Web Navigation"));
-    EXPECT_EQ(w.pg->tabText(1), QStringLiteral("Data Grid"));
-    EXPECT_TRUE(w.Timer->isActive());
-    EXPECT_EQ(w.Timer->interval(), 1000);
-    EXPECT_TRUE(w.mnComma->isChecked());
-    EXPECT_TRUE(w.btnupdateprog->isHidden());
-    EXPECT_TRUE(w.btnUpdateplugin->isHidden());
-    EXPECT_FALSE(w.ImgWait2->isRunning());
-    EXPECT_EQ(w.dpData->toolBars().first(), w.tbUpdate);
-    EXPECT_EQ(w.sd.fileName, QStringLiteral("DataSet - "));
-    EXPECT_EQ(w.sd.filterIndex, 2);
-    EXPECT_EQ(w.od.filter, QStringLiteral("OrvoPage Library|*.orp*"));
-    EXPECT_TRUE(w.ProgDir.endsWith(u'/'));
+    EXPECT_EQ(ui(w).itiCapture()->badge()->caption(),
+              QStringLiteral("Click to stop!") + QChar(0xA0));
+    EXPECT_EQ(ui(w).edURL()->text(), QStringLiteral("URL Navigator"));
+    EXPECT_FALSE(ui(w).edURL()->isEnabled());
+    EXPECT_EQ(ui(w).mmControl()->toPlainText(), QStringLiteral("EXTRA DATA..."));
+    EXPECT_TRUE(ui(w).cbAutoTurn()->isChecked());
+    EXPECT_EQ(ui(w).spSpeed()->value(), 3);
+    EXPECT_EQ(ui(w).spSpeed()->minimum(), 0);
+    EXPECT_EQ(ui(w).spSpeed()->maximum(), 60);
+    EXPECT_TRUE(
+        ui(w).spSpeedLabel()->text().startsWith(QString(36, u' ') + QStringLiteral("Speed")));
+    EXPECT_EQ(ui(w).pg()->currentIndex(), 0);
+    EXPECT_EQ(ui(w).pg()->tabText(0), QStringLiteral("Web Navigation"));
+    EXPECT_EQ(ui(w).pg()->tabText(1), QStringLiteral("Data Grid"));
+    EXPECT_TRUE(ui(w).Timer()->isActive());
+    EXPECT_EQ(ui(w).Timer()->interval(), 1000);
+    EXPECT_TRUE(ui(w).mnComma()->isChecked());
+    EXPECT_TRUE(ui(w).btnupdateprog()->isHidden());
+    EXPECT_TRUE(ui(w).btnUpdateplugin()->isHidden());
+    EXPECT_FALSE(ui(w).ImgWait2()->isRunning());
+    EXPECT_EQ(ui(w).dpData()->toolBars().first(), ui(w).tbUpdate());
+    EXPECT_EQ(w.saveRequest().fileName, QStringLiteral("DataSet - "));
+    EXPECT_EQ(w.saveRequest().filterIndex, 2);
+    EXPECT_EQ(w.openRequest().filter, QStringLiteral("OrvoPage Library|*.orp*"));
+    EXPECT_TRUE(w.programFolder().endsWith(u'/'));
     EXPECT_TRUE(dialogs.entries.isEmpty());
 
     // Once the browsers have loaded their first pages the idle texts are still there.
-    EXPECT_TRUE(waitUntil([&] { return w.osb->text(0) == QStringLiteral("Browser ready"); }));
+    EXPECT_TRUE(waitUntil([&] { return ui(w).osb()->text(0) == QStringLiteral("Browser ready"); }));
     QTest::qWait(300);
-    EXPECT_EQ(w.mmControl->toPlainText(), QStringLiteral("EXTRA DATA..."));
+    EXPECT_EQ(ui(w).mmControl()->toPlainText(), QStringLiteral("EXTRA DATA..."));
     EXPECT_TRUE(dialogs.entries.isEmpty());
 }
 
@@ -182,63 +189,65 @@ INSTANTIATE_TEST_SUITE_P(
                      "INTL/trawlex.ini",
                      "[inStrings]\nsLinesInGrid=rows\n",
                      [](TfrmTrawl& w) {
-                         EXPECT_EQ(w.osb->text(2), QStringLiteral("0 rows"));
-                         EXPECT_EQ(w.hiFeedback->caption(), QStringLiteral("Feedback"));
-                         EXPECT_EQ(w.tbbRefresh->toolTip(), QStringLiteral("Refresh Page"));
+                         EXPECT_EQ(ui(w).osb()->text(2), QStringLiteral("0 rows"));
+                         EXPECT_EQ(ui(w).hiFeedback()->caption(), QStringLiteral("Feedback"));
+                         EXPECT_EQ(ui(w).tbbRefresh()->toolTip(), QStringLiteral("Refresh Page"));
                      }},
         LanguageCase{"empty_tab_caption",
                      {},
                      "INTL/trawlex.ini",
                      "[LeftBar]\nopWeb.Caption=\n",
                      [](TfrmTrawl& w) {
-                         EXPECT_EQ(w.pg->tabText(0), QString());
-                         EXPECT_EQ(w.pg->tabText(1), QStringLiteral("Data Grid"));
+                         EXPECT_EQ(ui(w).pg()->tabText(0), QString());
+                         EXPECT_EQ(ui(w).pg()->tabText(1), QStringLiteral("Data Grid"));
                      }},
         LanguageCase{"header_colour_number",
                      {},
                      "INTL/trawlex.ini",
                      "[LeftBar]\nhiBrowse.headercolor=$0000FF\n",
                      [](TfrmTrawl& w) {
-                         EXPECT_EQ(w.hiBrowse->fillColor(), QColor(255, 0, 0));
-                         EXPECT_EQ(w.hiFeedback->fillColor(), QColor(255, 0, 0));
-                         EXPECT_EQ(w.hiBrowse->captionColor(), QColor(255, 255, 255));
+                         EXPECT_EQ(ui(w).hiBrowse()->fillColor(), QColor(255, 0, 0));
+                         EXPECT_EQ(ui(w).hiFeedback()->fillColor(), QColor(255, 0, 0));
+                         EXPECT_EQ(ui(w).hiBrowse()->captionColor(), QColor(255, 255, 255));
                      }},
         LanguageCase{"bad_colour_keeps_default",
                      {},
                      "INTL/trawlex.ini",
                      "[LeftBar]\nhiBrowse.headercolor=bluish\nitiCapture.Caption=Grab\n",
                      [](TfrmTrawl& w) {
-                         EXPECT_EQ(w.hiBrowse->fillColor(), QColor(0, 0, 0));
-                         EXPECT_EQ(w.itiCapture->caption(), QStringLiteral("Grab"));
+                         EXPECT_EQ(ui(w).hiBrowse()->fillColor(), QColor(0, 0, 0));
+                         EXPECT_EQ(ui(w).itiCapture()->caption(), QStringLiteral("Grab"));
                      }},
         LanguageCase{"speed_label",
                      {},
                      "INTL/trawlex.ini",
                      "[leftbar]\nSPSPEED.CAPTION=Speed\n",
                      [](TfrmTrawl& w) {
-                         EXPECT_EQ(w.spSpeedLabel->text(),
+                         EXPECT_EQ(ui(w).spSpeedLabel()->text(),
                                    QString(18, u' ') + QStringLiteral("Speed"));
                      }},
-        LanguageCase{
-            "folder_named_in_index_ini_any_case", "[Application]\nLingo=Deutsch\n",
-            "DEUTSCH/Trawlex.INI",
-            "[Buttons]\ntbbBack.hint=Zur\xC3\xBC"
-            "ck\n",
-            [](TfrmTrawl& w) { EXPECT_EQ(w.tbbBack->toolTip(), QStringLiteral("Zur\u00fcck")); }},
+        LanguageCase{"folder_named_in_index_ini_any_case", "[Application]\nLingo=Deutsch\n",
+                     "DEUTSCH/Trawlex.INI",
+                     "[Buttons]\ntbbBack.hint=Zur\xC3\xBC"
+                     "ck\n",
+                     [](TfrmTrawl& w) {
+                         EXPECT_EQ(ui(w).tbbBack()->toolTip(), QStringLiteral("Zur\u00fcck"));
+                     }},
         LanguageCase{"no_language_folder",
                      {},
                      nullptr,
                      {},
                      [](TfrmTrawl& w) {
-                         EXPECT_EQ(w.tbbBack->toolTip(), QStringLiteral("Go Back"));
-                         EXPECT_EQ(w.osb->text(2), QStringLiteral("0 lines in grid"));
+                         EXPECT_EQ(ui(w).tbbBack()->toolTip(), QStringLiteral("Go Back"));
+                         EXPECT_EQ(ui(w).osb()->text(2), QStringLiteral("0 lines in grid"));
                      }},
-        LanguageCase{
-            "binary_language_file",
-            {},
-            "INTL/trawlex.ini",
-            QByteArray(2000, '\xC3'),
-            [](TfrmTrawl& w) { EXPECT_EQ(w.hiFeedback->caption(), QStringLiteral("Feedback")); }},
+        LanguageCase{"binary_language_file",
+                     {},
+                     "INTL/trawlex.ini",
+                     QByteArray(2000, '\xC3'),
+                     [](TfrmTrawl& w) {
+                         EXPECT_EQ(ui(w).hiFeedback()->caption(), QStringLiteral("Feedback"));
+                     }},
         LanguageCase{
             "app_name_without_separator",
             "[Application]\nAppName=Orvo\n",
@@ -258,14 +267,14 @@ TEST_F(MainWindow, LogoComesFromIndexPngUnlessItIsNoPicture) {
     red.fill(Qt::red);
     red.save(folder.file(QStringLiteral("index.png")), "PNG");
     TfrmTrawl& w = open();
-    EXPECT_EQ(w.ImgLogo->pixmap().toImage().pixelColor(20, 20), QColor(Qt::red));
-    EXPECT_EQ(w.ImgTrawlex2.toImage().pixelColor(20, 20), QColor(Qt::red));
+    EXPECT_EQ(ui(w).ImgLogo()->pixmap().toImage().pixelColor(20, 20), QColor(Qt::red));
+    EXPECT_EQ(w.savedLogo().toImage().pixelColor(20, 20), QColor(Qt::red));
     window.reset();
 
     folder.write(QStringLiteral("index.png"), "not a picture");
     TfrmTrawl& w2 = open();
-    EXPECT_FALSE(w2.ImgLogo->pixmap().isNull());
-    EXPECT_NE(w2.ImgLogo->pixmap().toImage().pixelColor(20, 20), QColor(Qt::red));
+    EXPECT_FALSE(ui(w2).ImgLogo()->pixmap().isNull());
+    EXPECT_NE(ui(w2).ImgLogo()->pixmap().toImage().pixelColor(20, 20), QColor(Qt::red));
     EXPECT_TRUE(dialogs.entries.isEmpty());
 }
 
@@ -274,24 +283,25 @@ TEST_F(MainWindow, ResizeKeepsMarginsAboveTheBottomLines) {
     for (const QSize size : {QSize(1085, 679), QSize(1400, 900), QSize(800, 500)}) {
         w.resize(size);
         // A page is laid out when it is on show.
-        w.pg->setCurrentIndex(1);
+        ui(w).pg()->setCurrentIndex(1);
         QApplication::processEvents();
-        const QRect grid = w.lv->geometry();
+        const QRect grid = ui(w).lv()->geometry();
         EXPECT_EQ(grid.left(), 5);
-        EXPECT_EQ(grid.width(), w.opData->width() - 10);
-        EXPECT_EQ(grid.top(), w.dpData->height() + 10);
-        EXPECT_EQ(grid.bottom() + 1, w.edURL->geometry().top() - 5) << size.width();
-        EXPECT_EQ(w.edURL->geometry().bottom() + 1, w.opData->height());
-        w.pg->setCurrentIndex(0);
+        EXPECT_EQ(grid.width(), ui(w).opData()->width() - 10);
+        EXPECT_EQ(grid.top(), ui(w).dpData()->height() + 10);
+        EXPECT_EQ(grid.bottom() + 1, ui(w).edURL()->geometry().top() - 5) << size.width();
+        EXPECT_EQ(ui(w).edURL()->geometry().bottom() + 1, ui(w).opData()->height());
+        ui(w).pg()->setCurrentIndex(0);
         QApplication::processEvents();
-        EXPECT_EQ(w.mmIndic->geometry().bottom() + 1, w.opWeb->height());
-        EXPECT_EQ(w.mmIndic->height(), 77);
-        if (QWidget* view = TfrmTrawl::viewOf(w.WB)) {
+        EXPECT_EQ(ui(w).mmIndic()->geometry().bottom() + 1, ui(w).opWeb()->height());
+        EXPECT_EQ(ui(w).mmIndic()->height(), 77);
+        if (QWidget* view = TfrmTrawl::viewOf(ui(w).WB())) {
             EXPECT_EQ(view->geometry().left(), 5);
-            EXPECT_EQ(view->geometry().bottom() + 1, w.mmIndic->geometry().top() - 5);
+            EXPECT_EQ(view->geometry().bottom() + 1, ui(w).mmIndic()->geometry().top() - 5);
         }
-        if (QWidget* assist = TfrmTrawl::viewOf(w.WBassist)) {
-            EXPECT_EQ(assist->pos(), QPoint(-2500, -1500));
+        // Whatever the size, the assistant stays off the page.
+        if (QWidget* assist = TfrmTrawl::viewOf(ui(w).WBassist())) {
+            EXPECT_FALSE(assist->geometry().intersects(ui(w).opWeb()->rect()));
         }
     }
 }
@@ -299,27 +309,26 @@ TEST_F(MainWindow, ResizeKeepsMarginsAboveTheBottomLines) {
 TEST_F(MainWindow, StatusFeedback) {
     TfrmTrawl& w = open();
     w.mmIndicClick();
-    EXPECT_EQ(w.pg->currentIndex(), 1);
+    EXPECT_EQ(ui(w).pg()->currentIndex(), 1);
     w.mmIndicClick();
-    EXPECT_EQ(w.pg->currentIndex(), 1);
+    EXPECT_EQ(ui(w).pg()->currentIndex(), 1);
 
     w.setIndicator(QStringLiteral("Orvo Smiles... B-}"));
-    EXPECT_EQ(w.mmIndic->text(), QStringLiteral("ORVO SMILES... B-}"));
+    EXPECT_EQ(ui(w).mmIndic()->text(), QStringLiteral("ORVO SMILES... B-}"));
 
     w.setCaptureBadgeVisible(true);
-    w.ImgWait2->start();
-    w.PageCounter = 7;
-    w.ImgLogo->clear();
-    w.mmControl->setPlainText(QStringLiteral("x"));
+    ui(w).ImgWait2()->start();
+    ui(w).ImgLogo()->clear();
+    ui(w).mmControl()->setPlainText(QStringLiteral("x"));
     w.resetbuttons();
     EXPECT_FALSE(w.isCaptureBadgeVisible());
-    EXPECT_FALSE(w.ImgWait2->isRunning());
-    EXPECT_EQ(w.PageCounter, 1);
-    EXPECT_EQ(w.edURL->text(), QStringLiteral("No next page accessible..."));
-    EXPECT_EQ(w.mmControl->toPlainText(), QStringLiteral("EXTRA DATA..."));
-    EXPECT_EQ(w.ImgLogo->pixmap().toImage(), w.ImgTrawlex2.toImage());
+    EXPECT_FALSE(ui(w).ImgWait2()->isRunning());
+    EXPECT_EQ(w.captureController().pageCounter(), 1);
+    EXPECT_EQ(ui(w).edURL()->text(), QStringLiteral("No next page accessible..."));
+    EXPECT_EQ(ui(w).mmControl()->toPlainText(), QStringLiteral("EXTRA DATA..."));
+    EXPECT_EQ(ui(w).ImgLogo()->pixmap().toImage(), w.savedLogo().toImage());
 
-    w.spSpeed->setValue(0);
+    ui(w).spSpeed()->setValue(0);
     QElapsedTimer t;
     t.start();
     w.spinwait();
@@ -343,24 +352,24 @@ TEST_F(MainWindow, AlertServerHoldsTwoMessages) {
     TfrmTrawl& w = open();
     w.showAlertServer();
     w.showAlertServer(); // still one window
-    ASSERT_TRUE(w.AlertServer->isVisible());
+    ASSERT_TRUE(ui(w).AlertServer()->isVisible());
     EXPECT_EQ(w.findChildren<platform::AlertServer*>().size(), 1);
-    EXPECT_EQ(w.AlertServer->positionText(), QStringLiteral("1 of 2"));
+    EXPECT_EQ(ui(w).AlertServer()->positionText(), QStringLiteral("1 of 2"));
     EXPECT_TRUE(
-        w.AlertServer->messages().at(0).startsWith(QStringLiteral("<B>SERVER PROBLEM?</B>")));
-    EXPECT_TRUE(w.AlertServer->messages().at(0).endsWith(QString(34, u' ')));
-    EXPECT_TRUE(w.AlertServer->messages().at(1).contains(
+        ui(w).AlertServer()->messages().at(0).startsWith(QStringLiteral("<B>SERVER PROBLEM?</B>")));
+    EXPECT_TRUE(ui(w).AlertServer()->messages().at(0).endsWith(QString(34, u' ')));
+    EXPECT_TRUE(ui(w).AlertServer()->messages().at(1).contains(
         QStringLiteral("This data is <B>already present</B> in the grid!")));
-    w.AlertServer->next();
-    EXPECT_EQ(w.AlertServer->positionText(), QStringLiteral("2 of 2"));
-    w.AlertServer->next();
-    EXPECT_EQ(w.AlertServer->positionText(), QStringLiteral("2 of 2"));
-    w.AlertServer->previous();
-    EXPECT_EQ(w.AlertServer->positionText(), QStringLiteral("1 of 2"));
+    ui(w).AlertServer()->next();
+    EXPECT_EQ(ui(w).AlertServer()->positionText(), QStringLiteral("2 of 2"));
+    ui(w).AlertServer()->next();
+    EXPECT_EQ(ui(w).AlertServer()->positionText(), QStringLiteral("2 of 2"));
+    ui(w).AlertServer()->previous();
+    EXPECT_EQ(ui(w).AlertServer()->positionText(), QStringLiteral("1 of 2"));
     QTest::qWait(600); // no automatic hiding
-    EXPECT_TRUE(w.AlertServer->isVisible());
-    w.AlertServer->close();
-    EXPECT_FALSE(w.AlertServer->isVisible());
+    EXPECT_TRUE(ui(w).AlertServer()->isVisible());
+    ui(w).AlertServer()->close();
+    EXPECT_FALSE(ui(w).AlertServer()->isVisible());
 }
 
 TEST_F(MainWindow, ClosingDuringAWaitEndsTheWaitAndTheWindow) {
@@ -391,14 +400,14 @@ TEST_F(MainWindow, WithoutTheStartPageTemplateOneErrorAndTheRestOfStartUpIsSkipp
     TfrmTrawl& w = open({folder.file(QStringLiteral("us_demo_directory.orp"))});
     EXPECT_EQ(dialogs.texts(platform::RecordingDialogs::Kind::Error).size(), 1);
     EXPECT_EQ(dialogs.entries.size(), 1);
-    EXPECT_FALSE(w.Timer->isActive());
+    EXPECT_FALSE(ui(w).Timer()->isActive());
     EXPECT_FALSE(w.windowState() & Qt::WindowMaximized);
     EXPECT_FALSE(w.hasTemplate()); // the command-line template is not loaded
-    EXPECT_EQ(w.mnPopFavoritePage->text(), QStringLiteral("Favorite Page"));
+    EXPECT_EQ(ui(w).mnPopFavoritePage()->text(), QStringLiteral("Favorite Page"));
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Trawlex - Welcome!"));
     // The window is still usable.
     w.mmIndicClick();
-    EXPECT_EQ(w.pg->currentIndex(), 1);
+    EXPECT_EQ(ui(w).pg()->currentIndex(), 1);
 }
 
 TEST_F(MainWindow, AStartPageTemplateInTheDistribFolder) {
@@ -407,8 +416,8 @@ TEST_F(MainWindow, AStartPageTemplateInTheDistribFolder) {
     folder.remove(QStringLiteral("index.tpl.html"));
     TfrmTrawl& w = open();
     EXPECT_TRUE(dialogs.entries.isEmpty());
-    EXPECT_TRUE(w.Timer->isActive());
-    EXPECT_TRUE(w.mmMain->toPlainText().contains(QStringLiteral("BRANDED")));
+    EXPECT_TRUE(ui(w).Timer()->isActive());
+    EXPECT_TRUE(ui(w).mmMain()->toPlainText().contains(QStringLiteral("BRANDED")));
 }
 
 TEST_F(MainWindow, ACommandLineFileThatIsNoTemplateGivesTheMessageAndNoTemplate) {
@@ -417,7 +426,7 @@ TEST_F(MainWindow, ACommandLineFileThatIsNoTemplateGivesTheMessageAndNoTemplate)
     EXPECT_EQ(dialogs.texts(platform::RecordingDialogs::Kind::Message),
               QStringList{QStringLiteral("Not a valid ORPG file!")});
     EXPECT_FALSE(w.hasTemplate());
-    EXPECT_TRUE(w.Timer->isActive()); // start-up went on
+    EXPECT_TRUE(ui(w).Timer()->isActive()); // start-up went on
 }
 
 TEST(StatusMarkup, BoldAndBreaksOnlyEverythingElseLiteral) {

@@ -1,6 +1,8 @@
 // Capture in the window, over the demo site served by the fake engine: a whole run with
 // automatic page turn, stopping it, closing during it, and the grid's commands and view.
 #include "app/uTrawlMain.h"
+#include "capture/CaptureController.h"
+#include "tests/support/WindowElements.h"
 
 #include "browser/OrvoBrowser.h"
 #include "capture/Dupes.h"
@@ -11,11 +13,13 @@
 #include "platform/Ticks.h"
 #include "platform/UrlOpener.h"
 #include "platform/Widgets.h"
-#include "platform/web/FakeBrowserEngine.h"
+#include "tests/support/FakeBrowserEngine.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
 
 #include <QHeaderView>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -63,17 +67,21 @@ protected:
         w.loadtemplate(folder.file(QStringLiteral("us_demo_directory.orp")));
         EXPECT_TRUE(w.hasTemplate());
         waitReady(w);
-        w.WB->Navigate(folder.file(QStringLiteral("demo/results-1.html")));
+        ui(w).WB()->Navigate(folder.file(QStringLiteral("demo/results-1.html")));
         waitReady(w);
-        w.spSpeed->setValue(0);
+        ui(w).spSpeed()->setValue(0);
         return w;
     }
     static void waitReady(TfrmTrawl& w) {
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return w.WB->ReadyState() == platform::READYSTATE_COMPLETE; }, 10000));
+            [&] { return ui(w).WB()->ReadyState() == platform::READYSTATE_COMPLETE; }, 10000));
+    }
+    static QImage image(const QIcon& icon) { return icon.pixmap(16, 16).toImage(); }
+    static QIcon extrasOnIcon(TfrmTrawl& w) {
+        return w.style()->standardIcon(QStyle::SP_DialogYesButton);
     }
     static capture::TGridModel& grid(TfrmTrawl& w) {
-        return *qobject_cast<capture::TGridModel*>(w.lv->model());
+        return *qobject_cast<capture::TGridModel*>(ui(w).lv()->model());
     }
 
     ProgramFolder folder;
@@ -92,7 +100,7 @@ TEST_F(CaptureWindow, TemplateShapesTheColumns) {
     const int widths[] = {230, 190, 150, 130, 260};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(m.headerData(i, Qt::Horizontal).toString(), captions[i]);
-        EXPECT_EQ(w.lv->header()->sectionSize(i), widths[i]);
+        EXPECT_EQ(ui(w).lv()->header()->sectionSize(i), widths[i]);
     }
 }
 
@@ -101,18 +109,19 @@ TEST_F(CaptureWindow, OnePressCapturesTheWholeSiteAndTheCountGrowsPageByPage) {
     QStringList countsAtPageStart;
     QObject::connect(&w, &QWidget::windowTitleChanged, [&](const QString& t) {
         if (t.endsWith(QStringLiteral("Extraction process started... Please wait! ")))
-            countsAtPageStart.append(w.indicGrid->caption());
+            countsAtPageStart.append(ui(w).indicGrid()->caption());
     });
-    w.acCapture->trigger(); // returns when the run has ended
+    ui(w).acCapture()->trigger(); // returns when the run has ended
     EXPECT_EQ(grid(w).rows(), kDemoListings);
-    EXPECT_EQ(w.indicGrid->caption(), QString::number(kDemoListings));
-    EXPECT_EQ(w.osb->text(2), QString::number(kDemoListings) + QStringLiteral(" lines in grid"));
+    EXPECT_EQ(ui(w).indicGrid()->caption(), QString::number(kDemoListings));
+    EXPECT_EQ(ui(w).osb()->text(2),
+              QString::number(kDemoListings) + QStringLiteral(" lines in grid"));
     EXPECT_EQ(w.windowTitle(), kCompleted);
     EXPECT_FALSE(w.isCaptureBadgeVisible());
-    EXPECT_FALSE(w.ImgWait2->isRunning());
-    EXPECT_EQ(w.PageCounter, 1);
-    EXPECT_EQ(w.edURL->text(), QStringLiteral("No next page accessible..."));
-    EXPECT_TRUE(w.WB->LocationURL().endsWith(QStringLiteral("results-6.html")));
+    EXPECT_FALSE(ui(w).ImgWait2()->isRunning());
+    EXPECT_EQ(w.captureController().pageCounter(), 1); // back to the first page
+    EXPECT_EQ(ui(w).edURL()->text(), QStringLiteral("No next page accessible..."));
+    EXPECT_TRUE(ui(w).WB()->LocationURL().endsWith(QStringLiteral("results-6.html")));
     ASSERT_EQ(countsAtPageStart.size(), 6);
     EXPECT_EQ(countsAtPageStart.first(), u"0"_qs);
     for (qsizetype i = 1; i < countsAtPageStart.size(); ++i)
@@ -127,15 +136,15 @@ TEST_F(CaptureWindow, OnePressCapturesTheWholeSiteAndTheCountGrowsPageByPage) {
 
     // The same listing under the same name and telephone never occurs twice, so Delete
     // Duplicates removes nothing here; what it would remove is the plain scan's answer.
-    w.adDeduplicate->trigger();
+    ui(w).adDeduplicate()->trigger();
     EXPECT_EQ(grid(w).rows(), kDemoListings);
     EXPECT_TRUE(dialogs.entries.isEmpty());
 }
 
 TEST_F(CaptureWindow, DeleteDuplicatesRemovesWhatThePlainScanWould) {
     TfrmTrawl& w = openOnResults();
-    w.cbAutoTurn->setChecked(false);
-    w.acCapture->trigger();
+    ui(w).cbAutoTurn()->setChecked(false);
+    ui(w).acCapture()->trigger();
     ASSERT_EQ(grid(w).rows(), 20);
     // Same names and telephones under other streets: key matches, not whole-row ones.
     QList<QStringList> copies;
@@ -152,33 +161,33 @@ TEST_F(CaptureWindow, DeleteDuplicatesRemovesWhatThePlainScanWould) {
     flags.setValue(4, 1);
     const std::vector<int> expected = capture::plain::DuplicateRows(grid(w), flags);
     EXPECT_EQ(expected.size(), 5u);
-    w.adDeduplicate->trigger();
+    ui(w).adDeduplicate()->trigger();
     EXPECT_EQ(grid(w).rows(), 20);
-    EXPECT_EQ(w.indicGrid->caption(), u"20"_qs);
+    EXPECT_EQ(ui(w).indicGrid()->caption(), u"20"_qs);
     for (int r = 0; r < grid(w).rows(); ++r)
         EXPECT_FALSE(grid(w).field(r, 1).startsWith(u"Elsewhere"));
 }
 
 TEST_F(CaptureWindow, SecondPressStopsTheRunAtItsNextCheck) {
     TfrmTrawl& w = openOnResults();
-    w.spSpeed->setValue(1);
+    ui(w).spSpeed()->setValue(1);
     // Pressed during the first page's pause.
-    QTimer::singleShot(300, &w, [&] { w.acCapture->trigger(); });
-    w.acCapture->trigger();
+    QTimer::singleShot(300, &w, [&] { ui(w).acCapture()->trigger(); });
+    ui(w).acCapture()->trigger();
     EXPECT_FALSE(w.isCaptureBadgeVisible());
-    EXPECT_FALSE(w.ImgWait2->isRunning());
+    EXPECT_FALSE(ui(w).ImgWait2()->isRunning());
     EXPECT_EQ(grid(w).rows(), 20); // the turned page was not captured
     EXPECT_EQ(w.windowTitle(), kCompleted);
-    EXPECT_TRUE(w.WB->LocationURL().endsWith(QStringLiteral("results-2.html")));
+    EXPECT_TRUE(ui(w).WB()->LocationURL().endsWith(QStringLiteral("results-2.html")));
 }
 
 TEST_F(CaptureWindow, ClosingDuringAWaitEndsTheRunCleanly) {
     TfrmTrawl& w = openOnResults();
-    w.spSpeed->setValue(60);
+    ui(w).spSpeed()->setValue(60);
     QTimer::singleShot(300, &w, [&] { w.close(); });
     QElapsedTimer t;
     t.start();
-    w.acCapture->trigger();
+    ui(w).acCapture()->trigger();
     EXPECT_LT(t.elapsed(), 30000); // the minute's pause ended at the close
     EXPECT_TRUE(platform::isShuttingDown());
     EXPECT_FALSE(w.isCaptureBadgeVisible());
@@ -190,55 +199,67 @@ TEST_F(CaptureWindow, CaptureWithoutTemplateOnlyShowsTheMessage) {
     TfrmTrawl& w = open();
     waitReady(w);
     const QString title = w.windowTitle();
-    w.acCapture->trigger();
+    ui(w).acCapture()->trigger();
     EXPECT_EQ(dialogs.texts(Kind::Message), QStringList{u"No template currently selected!"_qs});
     EXPECT_FALSE(w.isCaptureBadgeVisible());
     EXPECT_EQ(w.windowTitle(), title);
 
     dialogs.clear();
-    w.tbbArobase->click(); // the extras switch springs back
+    ui(w).tbbArobase()->click(); // the extras switch springs back
     EXPECT_EQ(dialogs.texts(Kind::Message), QStringList{u"No template currently selected!"_qs});
-    EXPECT_FALSE(w.acSetWantsEmail->isChecked());
-    EXPECT_EQ(w.acSetWantsEmailImageIndex, 23);
+    EXPECT_FALSE(ui(w).acSetWantsEmail()->isChecked());
+    EXPECT_NE(image(ui(w).acSetWantsEmail()->icon()), image(extrasOnIcon(w)));
+}
+
+TEST_F(CaptureWindow, TheExtrasSwitchShowsItsStateInItsPicture) {
+    TfrmTrawl& w = openOnResults();
+    ui(w).tbbArobase()->click();
+    EXPECT_TRUE(ui(w).acSetWantsEmail()->isChecked());
+    EXPECT_EQ(image(ui(w).acSetWantsEmail()->icon()), image(extrasOnIcon(w)));
+    ui(w).tbbArobase()->click();
+    EXPECT_FALSE(ui(w).acSetWantsEmail()->isChecked());
+    EXPECT_EQ(image(ui(w).acSetWantsEmail()->icon()),
+              image(w.style()->standardIcon(QStyle::SP_MessageBoxInformation)));
+    EXPECT_TRUE(dialogs.entries.isEmpty());
 }
 
 TEST_F(CaptureWindow, DeleteClearAndMyGrid) {
     TfrmTrawl& w = openOnResults();
-    w.cbAutoTurn->setChecked(false);
-    w.acCapture->trigger();
+    ui(w).cbAutoTurn()->setChecked(false);
+    ui(w).acCapture()->trigger();
     ASSERT_EQ(grid(w).rows(), 20);
     QStringList expected;
     for (int r = 0; r < 20; ++r)
         if (r != 0 && r != 2 && r != 19)
             expected.append(grid(w).joinedText(r).toString());
-    auto* sel = w.lv->selectionModel();
+    auto* sel = ui(w).lv()->selectionModel();
     for (int r : {0, 2, 19})
         sel->select(grid(w).index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    w.acDelete->trigger();
+    ui(w).acDelete()->trigger();
     QStringList remaining;
     for (int r = 0; r < grid(w).rows(); ++r)
         remaining.append(grid(w).joinedText(r).toString());
     EXPECT_EQ(remaining, expected);
-    EXPECT_EQ(w.indicGrid->caption(), u"17"_qs);
+    EXPECT_EQ(ui(w).indicGrid()->caption(), u"17"_qs);
 
-    w.pg->setCurrentIndex(0);
-    w.itiSaveGrid->click();
-    EXPECT_EQ(w.pg->currentIndex(), 1);
+    ui(w).pg()->setCurrentIndex(0);
+    ui(w).itiSaveGrid()->click();
+    EXPECT_EQ(ui(w).pg()->currentIndex(), 1);
 
-    w.acClearGrid->trigger();
+    ui(w).acClearGrid()->trigger();
     EXPECT_EQ(grid(w).rows(), 0);
     EXPECT_EQ(grid(w).columns(), 5);
     EXPECT_EQ(grid(w).headerData(0, Qt::Horizontal).toString(), u"Name"_qs);
-    EXPECT_EQ(w.indicGrid->caption(), u"0"_qs);
+    EXPECT_EQ(ui(w).indicGrid()->caption(), u"0"_qs);
 }
 
 TEST_F(CaptureWindow, HeaderClickSortsAndASecondClickReverses) {
     TfrmTrawl& w = openOnResults();
-    w.cbAutoTurn->setChecked(false);
-    w.acCapture->trigger();
+    ui(w).cbAutoTurn()->setChecked(false);
+    ui(w).acCapture()->trigger();
     ASSERT_EQ(grid(w).rows(), 20);
-    w.pg->setCurrentIndex(1);
-    QHeaderView* h = w.lv->header();
+    ui(w).pg()->setCurrentIndex(1);
+    QHeaderView* h = ui(w).lv()->header();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     ASSERT_TRUE(QTest::qWaitFor([&] { return h->isVisible() && h->height() > 0; }));
     const auto clickHeader = [&](int section) {
@@ -278,10 +299,10 @@ TEST_F(CaptureWindow, LinkCellsOpenWebAndMailAddressesOnly) {
     m.addRow({u"b https://lantern.example/x y"_qs});
     m.addRow({u"c file:///etc/passwd"_qs});
     m.addRow({u"d plain text"_qs});
-    w.pg->setCurrentIndex(1);
+    ui(w).pg()->setCurrentIndex(1);
     for (int r = 0; r < 4; ++r) {
-        const QRect cell = w.lv->visualRect(m.index(r, 0));
-        QTest::mouseClick(w.lv->viewport(), Qt::LeftButton, {}, cell.center());
+        const QRect cell = ui(w).lv()->visualRect(m.index(r, 0));
+        QTest::mouseClick(ui(w).lv()->viewport(), Qt::LeftButton, {}, cell.center());
     }
     EXPECT_EQ(opened, (QList<QUrl>{QUrl(u"mailto:info@lantern.example"_qs),
                                    QUrl(u"https://lantern.example/x"_qs)}));

@@ -4,6 +4,8 @@
 #include "platform/Ticks.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
+#include "tests/support/WindowElements.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,9 +31,9 @@ protected:
         window->show();
         // The grid's model comes from CreateGrid; a window built before the grid's wiring
         // has none yet, and then gets the same model here.
-        if (!window->lv->model())
-            window->lv->setModel(new capture::TGridModel(window->lv));
-        model = qobject_cast<capture::TGridModel*>(window->lv->model());
+        if (!ui(*window).lv()->model())
+            ui(*window).lv()->setModel(new capture::TGridModel(ui(*window).lv()));
+        model = qobject_cast<capture::TGridModel*>(ui(*window).lv()->model());
         ASSERT_NE(model, nullptr) << "the grid shows no grid model";
         dialogs.clear();
     }
@@ -78,17 +80,17 @@ protected:
 } // namespace
 
 TEST_F(SaveCommands, EmptyGridOpensNoDialog) {
-    window->tbbcsv->click();
-    window->tbbSaveXLS->click();
+    ui(*window).tbbcsv()->click();
+    ui(*window).tbbSaveXLS()->click();
     EXPECT_TRUE(dialogs.entries.isEmpty());
 }
 
 TEST_F(SaveCommands, EachButtonPreselectsItsTypeAndTheNameCarriesOver) {
     fillGrid({{QStringLiteral("a"), QStringLiteral("b")}});
     dialogs.setNextFileName(dir.filePath(QStringLiteral("grid.csv")), 2);
-    window->tbbSaveXLS->click();
+    ui(*window).tbbSaveXLS()->click();
     dialogs.setNextCancel();
-    window->tbbcsv->click();
+    ui(*window).tbbcsv()->click();
 
     const auto requests = saveDialogs();
     ASSERT_EQ(requests.size(), 2);
@@ -107,43 +109,44 @@ TEST_F(SaveCommands, EachButtonPreselectsItsTypeAndTheNameCarriesOver) {
 TEST_F(SaveCommands, TextUsesTheSeparatorCheckedInTheMenu) {
     fillGrid({{QStringLiteral("a"), QStringLiteral("b")}});
     const struct {
-        QAction* TfrmTrawl::*entry;
+        const char* entry;
         const char* line;
     } cases[] = {
-        {&TfrmTrawl::mnTab, "\"a\"\t\"b\"\r\n"},
-        {&TfrmTrawl::mnSemicolon, "\"a\";\"b\"\r\n"},
-        {&TfrmTrawl::mnComma, "\"a\",\"b\"\r\n"},
+        {"mnTab", "\"a\"\t\"b\"\r\n"},
+        {"mnSemicolon", "\"a\";\"b\"\r\n"},
+        {"mnComma", "\"a\",\"b\"\r\n"},
     };
     for (const auto& c : cases) {
-        QAction* entry = window.get()->*c.entry;
+        QAction* entry = window->findChild<QAction*>(QString::fromLatin1(c.entry));
+        ASSERT_NE(entry, nullptr) << c.entry;
         entry->trigger();
         EXPECT_TRUE(entry->isChecked());
         dialogs.setNextFileName(dir.filePath(QStringLiteral("out.csv")), 1);
-        window->tbbcsv->click();
+        ui(*window).tbbcsv()->click();
         EXPECT_TRUE(readFile(QStringLiteral("out.csv")).endsWith(c.line))
             << entry->objectName().toStdString();
     }
-    EXPECT_EQ(window->mnTab->isChecked() + window->mnSemicolon->isChecked() +
-                  window->mnComma->isChecked(),
+    EXPECT_EQ(ui(*window).mnTab()->isChecked() + ui(*window).mnSemicolon()->isChecked() +
+                  ui(*window).mnComma()->isChecked(),
               1);
 }
 
 TEST_F(SaveCommands, SeparatorMenuOpensOnRightClickWithItsCaptions) {
-    EXPECT_EQ(window->mnComma->text(), QStringLiteral("Comma (\",\")"));
-    EXPECT_EQ(window->mnSemicolon->text(), QStringLiteral("Semi-colon (\";\")"));
-    EXPECT_EQ(window->mnTab->text(), QStringLiteral("Tab (\"     \")"));
-    EXPECT_TRUE(window->mnComma->isChecked());
-    emit window->tbbcsv->customContextMenuRequested(QPoint(3, 3));
-    EXPECT_TRUE(window->PopCSV->isVisible());
-    window->PopCSV->hide();
+    EXPECT_EQ(ui(*window).mnComma()->text(), QStringLiteral("Comma (\",\")"));
+    EXPECT_EQ(ui(*window).mnSemicolon()->text(), QStringLiteral("Semi-colon (\";\")"));
+    EXPECT_EQ(ui(*window).mnTab()->text(), QStringLiteral("Tab (\"     \")"));
+    EXPECT_TRUE(ui(*window).mnComma()->isChecked());
+    emit ui(*window).tbbcsv()->customContextMenuRequested(QPoint(3, 3));
+    EXPECT_TRUE(ui(*window).PopCSV()->isVisible());
+    ui(*window).PopCSV()->hide();
     EXPECT_TRUE(dialogs.entries.isEmpty());
 }
 
 TEST_F(SaveCommands, WorkbookFailureSavesTextAndSaysSo) {
     fillGrid({{QStringLiteral("a"), QString(32768, u'y')}});
-    window->mnSemicolon->trigger();
+    ui(*window).mnSemicolon()->trigger();
     dialogs.setNextFileName(dir.filePath(QStringLiteral("grid.xls")), 2);
-    window->tbbSaveXLS->click();
+    ui(*window).tbbSaveXLS()->click();
 
     EXPECT_EQ(files(), QStringList{QStringLiteral("grid.csv")});
     EXPECT_TRUE(readFile(QStringLiteral("grid.csv")).contains("\"a\";\"yyy"));
@@ -160,7 +163,7 @@ TEST_F(SaveCommands, TextWriteFailureReachesTheErrorReportAndKeepsTheGrid) {
     for (int filter : {1, 2}) {
         dialogs.clear();
         dialogs.setNextFileName(dir.filePath(QStringLiteral("missing/out.csv")), filter);
-        (filter == 1 ? window->tbbcsv : window->tbbSaveXLS)->click();
+        (filter == 1 ? ui(*window).tbbcsv() : ui(*window).tbbSaveXLS())->click();
         const QStringList errors = dialogs.texts(Kind::Error);
         ASSERT_EQ(errors.size(), 1) << filter;
         EXPECT_TRUE(errors[0].startsWith(QStringLiteral("Cannot create file"))) << filter;

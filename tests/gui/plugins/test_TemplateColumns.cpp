@@ -1,11 +1,13 @@
 // What loading a template does to the grid's columns, and the loads that fail in the
 // column steps: the message, with the template still current.
 #include "app/uTrawlMain.h"
+#include "capture/CaptureController.h"
 
 #include "capture/GridModel.h"
 #include "platform/Ticks.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
 
 #include <QFile>
 
@@ -37,7 +39,7 @@ protected:
     void load(const char* fixture) {
         window->loadtemplate(QStringLiteral(PLUGINS_FIXTURES_DIR "/") + QString::fromUtf8(fixture));
     }
-    const capture::TGridModel& grid() { return *window->fGrid; }
+    const capture::TGridModel& grid() { return window->captureController().grid(); }
     QStringList captions() {
         QStringList c;
         for (int i = 0; i < grid().columns(); ++i)

@@ -1,13 +1,15 @@
 // Template loading in the window: the start page, its links, the open command, the
 // browser hand-over, and what broken templates leave behind.
 #include "app/uTrawlMain.h"
+#include "tests/support/WindowElements.h"
 
 #include "browser/OrvoBrowser.h"
 #include "platform/StatusBar.h"
 #include "platform/Ticks.h"
-#include "platform/web/FakeBrowserEngine.h"
+#include "tests/support/FakeBrowserEngine.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
 
 #include <QApplication>
 #include <QFile>
@@ -60,6 +62,8 @@ protected:
         o.exitProcess = false;
         window = std::make_unique<TfrmTrawl>(o);
         window->show();
+        // A command-line template loads in the first turn of the event loop.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window->commandLineTemplatePending(); }));
         return *window;
     }
     // A fixture template copied into the program folder; its full path.
@@ -73,7 +77,7 @@ protected:
     platform::FakeBrowserEngine* engineOf(platform::TWebBrowser* b) {
         return qobject_cast<platform::FakeBrowserEngine*>(b->engine());
     }
-    QString location() { return window->WB->LocationURL(); }
+    QString location() { return ui(*window).WB()->LocationURL(); }
     QString demoPath() { return folder.file(QStringLiteral("us_demo_directory.orp")); }
     QString demoHome() {
         return QUrl::fromLocalFile(folder.file(QStringLiteral("demo/index.html"))).toString();
@@ -89,23 +93,24 @@ protected:
 
 TEST_F(TemplateLoading, StartPageListsTheDemoTemplateAndIsShown) {
     TfrmTrawl& w = open();
-    ASSERT_FALSE(w.HomePageFile.isEmpty());
-    EXPECT_TRUE(w.HomePageFile.endsWith(QStringLiteral("/index.html")));
-    EXPECT_FALSE(w.HomePageFile.startsWith(folder.path())); // the temporary folder, not ours
-    const QString page = w.mmMain->toPlainText();
+    ASSERT_FALSE(w.homePageFile().isEmpty());
+    EXPECT_TRUE(w.homePageFile().endsWith(QStringLiteral("/index.html")));
+    EXPECT_FALSE(w.homePageFile().startsWith(folder.path())); // the temporary folder, not ours
+    const QString page = ui(w).mmMain()->toPlainText();
     EXPECT_TRUE(page.contains(QStringLiteral("us&nbsp;&nbsp;demo&nbsp;&nbsp;directory")));
     EXPECT_TRUE(page.contains(QStringLiteral("US = USA")));
     EXPECT_TRUE(page.contains(QStringLiteral("<a href=\"") + demoPath() + u'"'));
     EXPECT_FALSE(page.contains(QStringLiteral("<$LIST$>")));
     ASSERT_TRUE(
-        waitUntil([&] { return location() == QUrl::fromLocalFile(w.HomePageFile).toString(); }));
+        waitUntil([&] { return location() == QUrl::fromLocalFile(w.homePageFile()).toString(); }));
     EXPECT_TRUE(dialogs.entries.isEmpty());
 }
 
 TEST_F(TemplateLoading, ClickingALinkLoadsTheTemplateAndOpensItsSite) {
     TfrmTrawl& w = open();
-    ASSERT_TRUE(waitUntil([&] { return w.WB->ReadyState() == platform::READYSTATE_COMPLETE; }));
-    engineOf(w.WB)->clickLink(QUrl::fromLocalFile(demoPath()));
+    ASSERT_TRUE(
+        waitUntil([&] { return ui(w).WB()->ReadyState() == platform::READYSTATE_COMPLETE; }));
+    engineOf(ui(w).WB())->clickLink(QUrl::fromLocalFile(demoPath()));
     ASSERT_TRUE(waitUntil([&] { return w.windowTitle() == demoTitle(); }))
         << w.windowTitle().toStdString();
     EXPECT_TRUE(w.hasTemplate());
@@ -113,18 +118,18 @@ TEST_F(TemplateLoading, ClickingALinkLoadsTheTemplateAndOpensItsSite) {
     // The template file itself was never loaded as a page.
     for (const QUrl& u : platform::FakeWeb::instance().requests)
         EXPECT_FALSE(u.path().endsWith(QStringLiteral(".orp"))) << u.toString().toStdString();
-    EXPECT_EQ(w.osb->text(1), QStringLiteral("US-DEMO"));
-    EXPECT_EQ(w.osb->text(3), demoTitle());
-    EXPECT_EQ(w.edURL->text(), demoHome());
-    EXPECT_EQ(w.mnPlugInHome->text(), QStringLiteral("Plugin: ") + demoHome());
-    EXPECT_EQ(w.pg->currentWidget(), w.opWeb);
-    EXPECT_EQ(w.mmControl->toPlainText(), QStringLiteral("EXTRA DATA..."));
+    EXPECT_EQ(ui(w).osb()->text(1), QStringLiteral("US-DEMO"));
+    EXPECT_EQ(ui(w).osb()->text(3), demoTitle());
+    EXPECT_EQ(ui(w).edURL()->text(), demoHome());
+    EXPECT_EQ(ui(w).mnPlugInHome()->text(), QStringLiteral("Plugin: ") + demoHome());
+    EXPECT_EQ(ui(w).pg()->currentWidget(), ui(w).opWeb());
+    EXPECT_EQ(ui(w).mmControl()->toPlainText(), QStringLiteral("EXTRA DATA..."));
     EXPECT_TRUE(dialogs.entries.isEmpty());
 
     // The home-page entry goes back to the template's site.
-    w.WB->Navigate(QStringLiteral("about:blank"));
+    ui(w).WB()->Navigate(QStringLiteral("about:blank"));
     ASSERT_TRUE(waitUntil([&] { return location() == u"about:blank"; }));
-    w.mnPlugInHome->trigger();
+    ui(w).mnPlugInHome()->trigger();
     EXPECT_TRUE(waitUntil([&] { return location() == demoHome(); }));
 }
 
@@ -214,7 +219,7 @@ TEST_F(TemplateLoading, LoadingTheSameFileTwiceReleasesTheFirstBeforeCreatingThe
 TEST_F(TemplateLoading, OpenCommandUsesTheTemplateFilterAndCancelKeepsTheTemplate) {
     TfrmTrawl& w = open();
     dialogs.setNextFileName(demoPath());
-    w.acOpen->trigger();
+    ui(w).acOpen()->trigger();
     ASSERT_EQ(dialogs.entries.size(), 1);
     EXPECT_EQ(dialogs.entries[0].kind, Kind::OpenFile);
     EXPECT_EQ(dialogs.entries[0].request.filter, QStringLiteral("OrvoPage Library|*.orp*"));
@@ -223,7 +228,7 @@ TEST_F(TemplateLoading, OpenCommandUsesTheTemplateFilterAndCancelKeepsTheTemplat
 
     gEvents.clear();
     dialogs.setNextCancel();
-    w.acOpen->trigger();
+    ui(w).acOpen()->trigger();
     EXPECT_TRUE(w.hasTemplate());
     EXPECT_EQ(w.windowTitle(), demoTitle());
     EXPECT_EQ(dialogs.texts(Kind::Message), QStringList());
@@ -248,13 +253,13 @@ TEST_F(TemplateLoading, StartPageFailsWithoutItsTemplateAndShowsNewFilesLater) {
     TfrmTrawl& w = open();
     install("au_yp.orp");
     w.LoadHomePage();
-    EXPECT_TRUE(w.mmMain->toPlainText().contains(QStringLiteral("AU = Australia")));
-    EXPECT_TRUE(w.mmMain->toPlainText().contains(QStringLiteral("2 templates found")));
+    EXPECT_TRUE(ui(w).mmMain()->toPlainText().contains(QStringLiteral("AU = Australia")));
+    EXPECT_TRUE(ui(w).mmMain()->toPlainText().contains(QStringLiteral("2 templates found")));
 
-    const QString before = w.mmMain->toPlainText();
+    const QString before = ui(w).mmMain()->toPlainText();
     folder.remove(QStringLiteral("index.tpl.html"));
     EXPECT_ANY_THROW(w.LoadHomePage());
-    EXPECT_EQ(w.mmMain->toPlainText(), before);
+    EXPECT_EQ(ui(w).mmMain()->toPlainText(), before);
 }
 
 } // namespace

@@ -1,13 +1,14 @@
 #include "app/uTrawlMain.h"
+#include "tests/support/WindowElements.h"
 
 #include "browser/OrvoBrowser.h"
-#include "platform/Dialogs.h"
 #include "platform/Ticks.h"
 #include "platform/UrlOpener.h"
-#include "platform/web/FakeBrowserEngine.h"
 #include "plugins/HomePage.h"
+#include "tests/support/FakeBrowserEngine.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingDialogs.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -57,6 +58,8 @@ protected:
         o.exitProcess = false;
         window = std::make_unique<TfrmTrawl>(o);
         window->show();
+        // A command-line template loads in the first turn of the event loop.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window->commandLineTemplatePending(); }));
         dialogs.clear();
         return *window;
     }
@@ -90,7 +93,7 @@ TEST_F(SupportWindow, ProgramCheckFindingANewerBuildShowsTheUpgradeButton) {
     // The prefix keeps its backslash in the query, not in the download address.
     answer(QStringLiteral("http://upd.test/pro\\progdate.php?prog=self"),
            QStringLiteral("  20991231 \n"));
-    w.btnUpgrade->click();
+    ui(w).btnUpgrade()->click();
     ASSERT_EQ(messages().size(), 1);
     const QString text = messages()[0];
     EXPECT_TRUE(
@@ -98,15 +101,16 @@ TEST_F(SupportWindow, ProgramCheckFindingANewerBuildShowsTheUpgradeButton) {
     EXPECT_TRUE(
         text.contains(QStringLiteral("\nconvenience from: http://site.test/...\n\nOr click")));
     EXPECT_TRUE(text.endsWith(programStamp() + QStringLiteral(" f-w   20991231 \n")));
-    EXPECT_TRUE(w.btnupdateprog->isVisible());
-    EXPECT_EQ(w.btnupdateprog->toolTip(), QStringLiteral("http://site.test/pro/trxsetup.exe"));
+    EXPECT_TRUE(ui(w).btnupdateprog()->isVisible());
+    EXPECT_EQ(ui(w).btnupdateprog()->toolTip(),
+              QStringLiteral("http://site.test/pro/trxsetup.exe"));
 
     // A later check that finds nothing leaves the button where it is.
     FakeWeb::instance().clear();
     dialogs.clear();
-    w.btnUpgrade->click();
+    ui(w).btnUpgrade()->click();
     EXPECT_EQ(messages(), QStringList{QStringLiteral("Your software is up to date!")});
-    EXPECT_TRUE(w.btnupdateprog->isVisible());
+    EXPECT_TRUE(ui(w).btnupdateprog()->isVisible());
 }
 
 TEST_F(SupportWindow, ProgramCheckWithoutANewerBuildSaysSo) {
@@ -133,17 +137,17 @@ TEST_F(SupportWindow, ProgramCheckWithoutANewerBuildSaysSo) {
         c.serve();
         dialogs.clear();
         w.setWindowTitle(QStringLiteral("before"));
-        w.btnUpgrade->click();
+        ui(w).btnUpgrade()->click();
         EXPECT_EQ(messages(), QStringList{QStringLiteral("Your software is up to date!")});
         EXPECT_EQ(w.windowTitle(), QStringLiteral("Trawlex -  - No online upgrades detected..."));
-        EXPECT_FALSE(w.btnupdateprog->isVisible());
+        EXPECT_FALSE(ui(w).btnupdateprog()->isVisible());
     }
 }
 
 TEST_F(SupportWindow, TemplateLoadFindingAnUpdateShowsTheBlinkingButton) {
     TfrmTrawl& w = open();
     w.TimerTimer(); // the first tick after start-up only arms the blinking
-    EXPECT_FALSE(w.Timer->isActive());
+    EXPECT_FALSE(ui(w).Timer()->isActive());
 
     const QString path = install("basic.orp");
     answer(QStringLiteral("http://upd.test/filedate.php?plugin=basic.orp"),
@@ -154,21 +158,22 @@ TEST_F(SupportWindow, TemplateLoadFindingAnUpdateShowsTheBlinkingButton) {
                                             "http://upd.test/templates/basic.orp\n"
                                             "Datestamps: 20240305 f-w 20240306\n"));
     EXPECT_TRUE(w.hasTemplate());
-    EXPECT_TRUE(w.btnUpdateplugin->isVisible());
-    EXPECT_EQ(w.btnUpdateplugin->toolTip(), QStringLiteral("http://upd.test/templates/basic.orp"));
-    EXPECT_TRUE(w.Timer->isActive());
+    EXPECT_TRUE(ui(w).btnUpdateplugin()->isVisible());
+    EXPECT_EQ(ui(w).btnUpdateplugin()->toolTip(),
+              QStringLiteral("http://upd.test/templates/basic.orp"));
+    EXPECT_TRUE(ui(w).Timer()->isActive());
 
     w.TimerTimer();
-    EXPECT_EQ(w.btnUpdateplugin->text(), QStringLiteral("basic..."));
+    EXPECT_EQ(ui(w).btnUpdateplugin()->text(), QStringLiteral("basic..."));
     w.TimerTimer();
-    EXPECT_EQ(w.btnUpdateplugin->text(), QStringLiteral("Update this plugin?"));
+    EXPECT_EQ(ui(w).btnUpdateplugin()->text(), QStringLiteral("Update this plugin?"));
 
     // The next load hides the button and, finding nothing, leaves the timer running.
     dialogs.clear();
     w.loadtemplate(install("no_browser.orp"));
     EXPECT_TRUE(messages().isEmpty()) << messages().join(u'|').toStdString();
-    EXPECT_FALSE(w.btnUpdateplugin->isVisible());
-    EXPECT_TRUE(w.Timer->isActive());
+    EXPECT_FALSE(ui(w).btnUpdateplugin()->isVisible());
+    EXPECT_TRUE(ui(w).Timer()->isActive());
 }
 
 TEST_F(SupportWindow, AnUpdateFoundDuringStartUpStaysWithoutBlinking) {
@@ -176,12 +181,12 @@ TEST_F(SupportWindow, AnUpdateFoundDuringStartUpStaysWithoutBlinking) {
     answer(QStringLiteral("http://upd.test/filedate.php?plugin=basic.orp"),
            QStringLiteral("20240306"));
     TfrmTrawl& w = open({path});
-    EXPECT_TRUE(w.btnUpdateplugin->isVisible());
-    ASSERT_TRUE(w.Timer->isActive());
+    EXPECT_TRUE(ui(w).btnUpdateplugin()->isVisible());
+    ASSERT_TRUE(ui(w).Timer()->isActive());
     w.TimerTimer();
-    EXPECT_FALSE(w.Timer->isActive());
-    EXPECT_EQ(w.btnUpdateplugin->text(), QStringLiteral("Update this plugin?"));
-    EXPECT_TRUE(w.btnUpdateplugin->isVisible());
+    EXPECT_FALSE(ui(w).Timer()->isActive());
+    EXPECT_EQ(ui(w).btnUpdateplugin()->text(), QStringLiteral("Update this plugin?"));
+    EXPECT_TRUE(ui(w).btnUpdateplugin()->isVisible());
 }
 
 TEST_F(SupportWindow, TemplateCheckAsksForTheFileNameAsItIs) {
@@ -197,15 +202,15 @@ TEST_F(SupportWindow, TemplateCheckAsksForTheFileNameAsItIs) {
     ASSERT_EQ(messages().size(), 1);
     EXPECT_TRUE(messages()[0].endsWith(QStringLiteral("Datestamps: 18991230 f-w 20000101")));
     w.TimerTimer();
-    EXPECT_EQ(w.btnUpdateplugin->text(), QStringLiteral("au yellow pages..."));
+    EXPECT_EQ(ui(w).btnUpdateplugin()->text(), QStringLiteral("au yellow pages..."));
 
     // A long name keeps its first 18 characters; an ampersand shows as itself.
     w.CheckTemplateUpdate(QStringLiteral("/nowhere/smith&sons_directory_north.orp"));
-    w.btnUpdateplugin->setText(QStringLiteral("Update this plugin?"));
+    ui(w).btnUpdateplugin()->setText(QStringLiteral("Update this plugin?"));
     w.TimerTimer();
-    EXPECT_EQ(w.btnUpdateplugin->text(), QStringLiteral("smith&&sons_directo..."));
+    EXPECT_EQ(ui(w).btnUpdateplugin()->text(), QStringLiteral("smith&&sons_directo..."));
     w.TimerTimer();
-    EXPECT_EQ(w.btnUpdateplugin->text(), QStringLiteral("Update this plugin?"));
+    EXPECT_EQ(ui(w).btnUpdateplugin()->text(), QStringLiteral("Update this plugin?"));
 }
 
 TEST_F(SupportWindow, DownloadsSendTheMainBrowserToTheFile) {
@@ -215,9 +220,9 @@ TEST_F(SupportWindow, DownloadsSendTheMainBrowserToTheFile) {
            QStringLiteral("20240306"));
     w.CheckTemplateUpdate(install("basic.orp"));
     dialogs.clear();
-    w.btnUpdateplugin->click();
-    EXPECT_FALSE(w.btnUpdateplugin->isVisible());
-    EXPECT_FALSE(w.Timer->isActive());
+    ui(w).btnUpdateplugin()->click();
+    EXPECT_FALSE(ui(w).btnUpdateplugin()->isVisible());
+    EXPECT_FALSE(ui(w).Timer()->isActive());
     EXPECT_EQ(messages(), QStringList{QStringLiteral(
                               "Attempting to download plugin: \nhttp://upd.test/templates/"
                               "basic.orp\nPlease save this file to the Trawlex folder,\nor to a "
@@ -228,10 +233,10 @@ TEST_F(SupportWindow, DownloadsSendTheMainBrowserToTheFile) {
     }));
 
     answer(QStringLiteral("http://upd.test/progdate.php?prog=self"), QStringLiteral("20991231"));
-    w.btnUpgrade->click();
+    ui(w).btnUpgrade()->click();
     dialogs.clear();
-    w.btnupdateprog->click();
-    EXPECT_FALSE(w.btnupdateprog->isVisible());
+    ui(w).btnupdateprog()->click();
+    EXPECT_FALSE(ui(w).btnupdateprog()->isVisible());
     EXPECT_EQ(messages(),
               QStringList{QStringLiteral("Attempting to download your update: \nhttp://site.test/"
                                          "trxsetup.exe\nPlease save the file to a temporary "
@@ -259,16 +264,16 @@ TEST_F(SupportWindow, ADownloadWithoutAnAddressFails) {
 TEST_F(SupportWindow, SnapshotReplacesTheLogoUntilTheReset) {
     TfrmTrawl& w = open();
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return w.WB->ReadyState() == platform::READYSTATE_COMPLETE; }));
-    const QImage logo = w.ImgLogo->pixmap().toImage();
+        QTest::qWaitFor([&] { return ui(w).WB()->ReadyState() == platform::READYSTATE_COMPLETE; }));
+    const QImage logo = ui(w).ImgLogo()->pixmap().toImage();
 
     // A browser that holds no document leaves the logo as it is.
-    TOrvoBrowser blank(w.opWeb);
+    TOrvoBrowser blank(ui(w).opWeb());
     w.WebBrowserScreenShot(&blank, QStringLiteral("2"));
-    EXPECT_EQ(w.ImgLogo->pixmap().toImage(), logo);
+    EXPECT_EQ(ui(w).ImgLogo()->pixmap().toImage(), logo);
 
-    w.WebBrowserScreenShot(w.WB, QStringLiteral("2"));
-    const QImage shot = w.ImgLogo->pixmap().toImage();
+    w.WebBrowserScreenShot(ui(w).WB(), QStringLiteral("2"));
+    const QImage shot = ui(w).ImgLogo()->pixmap().toImage();
     ASSERT_EQ(shot.size(), QSize(130, 130));
     EXPECT_NE(shot, logo);
     EXPECT_EQ(shot.pixelColor(0, 0), QColor(Qt::black));
@@ -276,12 +281,12 @@ TEST_F(SupportWindow, SnapshotReplacesTheLogoUntilTheReset) {
     EXPECT_EQ(shot.pixelColor(60, 60), QColor(Qt::red));
 
     w.resetbuttons();
-    EXPECT_EQ(w.ImgLogo->pixmap().toImage(), logo);
+    EXPECT_EQ(ui(w).ImgLogo()->pixmap().toImage(), logo);
 }
 
 TEST_F(SupportWindow, ProblemReportNeedsATemplate) {
     TfrmTrawl& w = open();
-    w.AdvGlowButton1->click();
+    ui(w).AdvGlowButton1()->click();
     EXPECT_EQ(messages(), QStringList{QStringLiteral("No plug-in has been loaded.")});
     EXPECT_TRUE(opened.isEmpty());
 }
@@ -305,7 +310,7 @@ TEST_F(SupportWindow, ProblemReportOpensAMailDraft) {
         ASSERT_TRUE(w.hasTemplate());
         opened.clear();
         dialogs.clear();
-        w.AdvGlowButton1->click();
+        ui(w).AdvGlowButton1()->click();
         EXPECT_TRUE(messages().isEmpty());
         ASSERT_EQ(opened.size(), 1);
         const QUrl& link = opened[0];

@@ -3,6 +3,7 @@
 #include "export/SaveCommand.h"
 #include "export/XlsWriter.h"
 #include "platform/Failure.h"
+#include "tests/support/RecordingDialogs.h"
 
 #include <QDir>
 #include <QFile>

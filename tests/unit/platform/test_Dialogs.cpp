@@ -1,4 +1,4 @@
-#include "platform/Dialogs.h"
+#include "tests/support/RecordingDialogs.h"
 
 #include "tests/support/QtPrinters.h"
 
@@ -20,6 +20,15 @@ TEST(RecordingDialogs, GivesScriptedAnswersInOrderThenDefaults) {
     EXPECT_FALSE(platform::dialogs().saveFile({}).accepted);
     EXPECT_EQ(d.texts(platform::RecordingDialogs::Kind::Question),
               (QStringList{QStringLiteral("Replace?"), QStringLiteral("Again?")}));
+}
+
+TEST(Dialogs, WithoutInstalledDialogsNothingBlocksAndNothingIsChosen) {
+    platform::ScopedDialogs none(nullptr);
+    platform::dialogs().message(QStringLiteral("ignored"));
+    platform::dialogs().error(QStringLiteral("ignored"));
+    EXPECT_TRUE(platform::dialogs().question(QStringLiteral("Go on?")));
+    EXPECT_FALSE(platform::dialogs().openFile({}).accepted);
+    EXPECT_FALSE(platform::dialogs().saveFile({}).accepted);
 }
 
 TEST(Dialogs, FilterPairsSplitOnBars) {

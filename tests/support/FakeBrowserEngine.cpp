@@ -1,4 +1,4 @@
-#include "platform/web/FakeBrowserEngine.h"
+#include "tests/support/FakeBrowserEngine.h"
 
 #include <QFile>
 #include <QFileInfo>

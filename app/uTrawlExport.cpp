@@ -21,23 +21,22 @@ private:
     const capture::TGridModel& m_model;
 };
 
-void saveGrid(TfrmTrawl& window, int preselectedFilter) {
-    const auto* model =
-        window.lv ? qobject_cast<const capture::TGridModel*>(window.lv->model()) : nullptr;
+} // namespace
+
+void TfrmTrawl::saveGrid(int preselectedFilter) {
+    const auto* model = lv ? qobject_cast<const capture::TGridModel*>(lv->model()) : nullptr;
     if (!model || model->rows() == 0)
         return;
     const exporter::CsvSeparator separator =
-        exporter::chooseSeparator(window.mnTab->isChecked(), window.mnSemicolon->isChecked());
-    exporter::runSaveCommand(GridModelSource(*model), window.sd, preselectedFilter, separator,
+        exporter::chooseSeparator(mnTab->isChecked(), mnSemicolon->isChecked());
+    exporter::runSaveCommand(GridModelSource(*model), sd, preselectedFilter, separator,
                              lingo::sNosaveExcel1 + u'\n' + lingo::sNosaveExcel2);
 }
 
-} // namespace
-
 void TfrmTrawl::acSaveExecute() {
-    saveGrid(*this, exporter::kCsvFilter);
+    saveGrid(exporter::kCsvFilter);
 }
 
 void TfrmTrawl::acSaveExcelExecute() {
-    saveGrid(*this, exporter::kXlsFilter);
+    saveGrid(exporter::kXlsFilter);
 }

@@ -1,6 +1,7 @@
 // The window's side of the site templates: loading and releasing the current template,
 // the open command, the template's home page, and the start page.
 #include "app/uTrawlMain.h"
+#include "support/SupportController.h"
 
 #include "browser/OrvoBrowser.h"
 #include "orvo/PluginBase.h"
@@ -66,7 +67,7 @@ void TfrmTrawl::loadtemplate(const QString& FileName) {
 
     // Steps 1 to 3.
     fPlugin.reset();
-    btnUpdateplugin->hide();
+    m_support->templateUpdateButton()->hide();
     ExtraNavCount = 0;
 
     // Step 4, with the refusal of a template that has no columns: it never becomes
@@ -146,18 +147,6 @@ void TfrmTrawl::loadtemplate(const QString& FileName) {
     }
 }
 
-bool TfrmTrawl::PluginIsOK() {
-    if (fPlugin)
-        return true;
-    try {
-        platform::dialogs().message(
-            messageText(lingo::sNoTemplate, u"No template currently selected!"));
-    } catch (...) {
-        platform::dialogs().message(QStringLiteral("Application Problem"));
-    }
-    return false;
-}
-
 void TfrmTrawl::acOpenExecute() {
     platform::FileDialogRequest request = od;
     request.filter = QStringLiteral("OrvoPage Library|*.orp*");
@@ -181,15 +170,6 @@ void TfrmTrawl::ReleaseTemplate() {
         if (fPlugin && !FromTemplateText(fPlugin->Instance()->GetName()).isEmpty())
             fPlugin.reset();
     } catch (...) {
-    }
-}
-
-void TfrmTrawl::ClearTemplateStop() {
-    if (const std::shared_ptr<TPlugin> current = fPlugin) {
-        try {
-            current->Instance()->SetStop(0);
-        } catch (...) {
-        }
     }
 }
 

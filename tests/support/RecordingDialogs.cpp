@@ -1,0 +1,40 @@
+#include "tests/support/RecordingDialogs.h"
+
+namespace platform {
+
+void RecordingDialogs::message(const QString& text) {
+    entries.append({Kind::Message, text, {}});
+}
+
+void RecordingDialogs::error(const QString& text) {
+    entries.append({Kind::Error, text, {}});
+}
+
+bool RecordingDialogs::question(const QString& text) {
+    entries.append({Kind::Question, text, {}});
+    return m_answers.isEmpty() ? true : m_answers.takeFirst();
+}
+
+FileDialogResult RecordingDialogs::openFile(const FileDialogRequest& request) {
+    entries.append({Kind::OpenFile, request.title, request});
+    return m_files.isEmpty() ? FileDialogResult{} : m_files.takeFirst();
+}
+
+FileDialogResult RecordingDialogs::saveFile(const FileDialogRequest& request) {
+    entries.append({Kind::SaveFile, request.title, request});
+    return m_files.isEmpty() ? FileDialogResult{} : m_files.takeFirst();
+}
+
+void RecordingDialogs::setNextFileName(const QString& fileName, int filterIndex) {
+    m_files.append(FileDialogResult{true, fileName, filterIndex});
+}
+
+QStringList RecordingDialogs::texts(Kind kind) const {
+    QStringList out;
+    for (const Entry& e : entries)
+        if (e.kind == kind)
+            out << e.text;
+    return out;
+}
+
+} // namespace platform
