@@ -1,0 +1,225 @@
+// The journal under faults that need a process of their own: killed at random moments,
+// a file-size limit standing in for a full disk, a folder it may not write, and two
+// processes at once. The helper program does the journaling; these tests check what it
+// reports and what a restart finds.
+#include "journal/Journal.h"
+#include "tests/unit/journal/JournalScript.h"
+
+#include "tests/support/QtPrinters.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+using namespace journal;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kHelper = QStringLiteral(JOURNAL_FAULT_HELPER);
+
+// The helper's report: its output lines by their first word.
+QHash<QString, QString> reportOf(const QByteArray& output) {
+    QHash<QString, QString> out;
+    for (const QString& line : QString::fromUtf8(output).split(u'\n', Qt::SkipEmptyParts)) {
+        const qsizetype space = line.indexOf(u' ');
+        out.insert(line.left(space), space < 0 ? QString() : line.mid(space + 1));
+    }
+    return out;
+}
+
+QHash<QString, QString> runHelper(const QStringList& args, int* exitCode) {
+    QProcess p;
+    p.start(kHelper, args);
+    EXPECT_TRUE(p.waitForFinished(60'000)) << "helper did not finish";
+    *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return reportOf(p.readAllStandardOutput() + p.readAllStandardError());
+}
+
+int killRounds() {
+    const int fromEnv = qEnvironmentVariableIntValue("TRAWLEX_JOURNAL_KILLS");
+    return fromEnv > 0 ? fromEnv : 10;
+}
+
+// After every kill the restarted journal holds the grid as it stood after a whole number
+// of changes, never fewer than before the kill: no part of a page, no duplicate, and
+// readable. The next round's helper goes on from there.
+TEST(JournalFaults, SurvivesBeingKilledAtRandomMoments) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u"/trawlex"_s;
+    const std::uint32_t seed = std::random_device{}();
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    std::mt19937 rng(seed);
+    int done = 0;
+    int advanced = 0;
+    const int rounds = killRounds();
+    for (int round = 0; round < rounds; ++round) {
+        QProcess p;
+        p.start(kHelper, {u"changes"_s, folder});
+        ASSERT_TRUE(p.waitForStarted(10'000));
+        // Anywhere from the journal's creation or restore to deep into a run.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + rng() % 400));
+        ASSERT_EQ(p.state(), QProcess::Running)
+            << "helper ended by itself: " << p.readAll().toStdString();
+        p.kill();
+        ASSERT_TRUE(p.waitForFinished(10'000));
+        ASSERT_EQ(p.exitStatus(), QProcess::CrashExit);
+
+        Journal j;
+        const OpenReport r = j.open(folder);
+        ASSERT_TRUE(r.status.ok()) << r.status.message.toStdString();
+        ASSERT_TRUE(r.movedAsideTo.isEmpty())
+            << "round " << round << ": " << r.movedAsideReason.toStdString();
+        std::vector<QStringList> rows;
+        for (const Row& row : r.restored.rows)
+            rows.push_back(row.fields);
+        const int now = journal_script::changesMatching(rows, done, done + 5'000);
+        ASSERT_GE(now, done) << "round " << round << ": the journal holds " << rows.size()
+                             << " rows, no whole number of changes from " << done << " on";
+        // The interrupted run's page is the one it was capturing.
+        if (now > 0 || !r.restored.interruptedPage.isEmpty()) {
+            const QStringList pages = journal_script::runPagesAfter(now);
+            ASSERT_TRUE(pages.contains(r.restored.interruptedPage))
+                << "round " << round << ": " << r.restored.interruptedPage.toStdString()
+                << " after " << now << " changes";
+        }
+        advanced += now > done ? 1 : 0;
+        done = now;
+    }
+    // The helper got somewhere in most rounds, so the kills hit real work.
+    EXPECT_GE(advanced, rounds / 2) << done << " changes in all";
+}
+
+// A file-size limit makes the journal's writes fail as on a full disk.
+TEST(JournalFaults, AFullDiskFailsCleanlyAndRecoversWhenSpaceReturns) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u"/trawlex"_s;
+    int code = 0;
+    const auto report = runHelper({u"fill"_s, folder, QString::number(256 * 1024)}, &code);
+    ASSERT_EQ(code, 0) << report.keys().join(u' ').toStdString();
+    const QStringList failed = report.value(u"failed-after"_s).split(u' ');
+    ASSERT_EQ(failed.size(), 2);
+    const int pages = failed[0].toInt();
+    EXPECT_GT(pages, 0);
+    EXPECT_LT(pages, 10'000);
+    EXPECT_EQ(failed[1], u"unwritable"_s);
+    EXPECT_EQ(report.value(u"in-step"_s), u"0"_s);
+    EXPECT_EQ(report.value(u"later"_s), u"out-of-step out-of-step out-of-step out-of-step "
+                                        u"out-of-step out-of-step"_s);
+    // The grid kept every row it was given, the failed page's too.
+    EXPECT_EQ(report.value(u"grid-rows"_s), QString::number((pages + 1) * 200));
+    EXPECT_EQ(report.value(u"rewrite"_s), u"none"_s);
+    EXPECT_EQ(report.value(u"append-after"_s), u"none"_s);
+
+    Journal j;
+    const OpenReport r = j.open(folder);
+    ASSERT_TRUE(r.status.ok()) << r.status.message.toStdString();
+    ASSERT_EQ(r.restored.rows.size(), std::size_t(pages + 2) * 200);
+    EXPECT_EQ(r.restored.rows[std::size_t(pages) * 200].fields.value(0),
+              u"Row 0 of page %1"_s.arg(pages));
+}
+
+// Root passes over file modes, so the helper drops that right before it opens the journal.
+TEST(JournalFaults, AReadOnlyFolderLeavesTheJournalAsItWas) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u"/trawlex"_s;
+    {
+        Journal j;
+        ASSERT_TRUE(j.open(folder).status.ok());
+        ASSERT_TRUE(j.appendPage(u"p"_s, {}, std::vector<QStringList>{{u"kept"_s}}).status.ok());
+    }
+    const QStringList before = QDir(folder).entryList(QDir::Files);
+    QFile main(folder + u"/journal.sqlite"_s);
+    ASSERT_TRUE(main.open(QIODevice::ReadOnly));
+    const QByteArray bytes = main.readAll();
+    main.close();
+
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+    int code = 0;
+    const auto report = runHelper({u"readonly"_s, folder}, &code);
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+    ASSERT_EQ(code, 0) << report.keys().join(u' ').toStdString();
+    EXPECT_EQ(report.value(u"open"_s), u"not-open"_s);
+    EXPECT_FALSE(report.value(u"message"_s).isEmpty());
+    EXPECT_TRUE(report.value(u"moved"_s).isEmpty());
+    EXPECT_EQ(report.value(u"append"_s), u"not-open"_s);
+
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), before);
+    ASSERT_TRUE(main.open(QIODevice::ReadOnly));
+    EXPECT_EQ(main.readAll(), bytes);
+    Journal j;
+    const OpenReport r = j.open(folder);
+    ASSERT_EQ(r.restored.rows.size(), 1u);
+    EXPECT_EQ(r.restored.rows[0].fields, QStringList{u"kept"_s});
+}
+
+TEST(JournalFaults, AReadOnlyEmptyFolderGivesNotOpen) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u"/trawlex"_s;
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+    int code = 0;
+    const auto report = runHelper({u"readonly"_s, folder}, &code);
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+    ASSERT_EQ(code, 0);
+    EXPECT_EQ(report.value(u"open"_s), u"not-open"_s);
+    EXPECT_EQ(report.value(u"append"_s), u"not-open"_s);
+    EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
+}
+
+// The second process gets a journal of its own and restores nothing; the first one's rows
+// are untouched and come back once it has ended.
+TEST(JournalFaults, TwoProcessesNeverShareAJournal) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u"/trawlex"_s;
+    QProcess holder;
+    holder.start(kHelper, {u"hold"_s, folder});
+    ASSERT_TRUE(holder.waitForStarted(10'000));
+    ASSERT_TRUE(holder.waitForReadyRead(20'000));
+    const QStringList ready = QString::fromUtf8(holder.readLine()).trimmed().split(u' ');
+    ASSERT_EQ(ready.value(0), u"ready"_s);
+    EXPECT_EQ(ready.value(1), u"0"_s); // the helper holds the main journal
+    EXPECT_EQ(ready.value(2), u"none"_s);
+
+    {
+        Journal j;
+        const OpenReport r = j.open(folder);
+        ASSERT_TRUE(r.status.ok());
+        EXPECT_TRUE(r.secondProcess);
+        EXPECT_TRUE(r.restored.rows.empty());
+        EXPECT_NE(r.path, ready.value(3));
+        ASSERT_TRUE(j.appendPage(u"p"_s, {}, std::vector<QStringList>{{u"mine"_s}}).status.ok());
+    }
+    // A second helper while the first still runs is a second process as well.
+    {
+        QProcess other;
+        other.start(kHelper, {u"hold"_s, folder});
+        ASSERT_TRUE(other.waitForReadyRead(20'000));
+        const QStringList line = QString::fromUtf8(other.readLine()).trimmed().split(u' ');
+        EXPECT_EQ(line.value(0), u"ready"_s);
+        EXPECT_EQ(line.value(1), u"1"_s);
+        other.closeWriteChannel();
+        ASSERT_TRUE(other.waitForFinished(20'000));
+    }
+    holder.closeWriteChannel();
+    ASSERT_TRUE(holder.waitForFinished(20'000));
+    ASSERT_EQ(holder.exitCode(), 0);
+
+    Journal j;
+    const OpenReport r = j.open(folder);
+    ASSERT_TRUE(r.status.ok());
+    EXPECT_FALSE(r.secondProcess);
+    ASSERT_EQ(r.restored.rows.size(), 1u);
+    EXPECT_EQ(r.restored.rows[0].fields.value(0), u"held"_s);
+}
+
+} // namespace
