@@ -136,11 +136,8 @@ ReadOutcome readState(sqlite3* db) {
     if (version < 1)
         return fail(SQLITE_FORMAT, QStringLiteral("journal version %1 is unknown").arg(version));
 
-    struct Page {
-        QString url;
-        QDateTime at;
-    };
-    QHash<std::int64_t, Page> pages;
+    RowList& rows = out.state.rows;
+    QHash<std::int64_t, std::uint32_t> pages; // page id to its place in rows
     {
         Statement s(db, "SELECT id, url, captured_ms FROM pages");
         if (s.prepareRc() != SQLITE_OK)
@@ -148,58 +145,60 @@ ReadOutcome readState(sqlite3* db) {
         int rc;
         while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
             const std::int64_t id = sqlite3_column_int64(s.get(), 0);
-            pages.insert(id, Page{columnText(s.get(), 1),
-                                  QDateTime::fromMSecsSinceEpoch(sqlite3_column_int64(s.get(), 2),
-                                                                 Qt::UTC)});
+            pages.insert(id, rows.addPage(columnText(s.get(), 1),
+                                          QDateTime::fromMSecsSinceEpoch(
+                                              sqlite3_column_int64(s.get(), 2), Qt::UTC)));
             out.maxPage = std::max(out.maxPage, id);
         }
         if (rc != SQLITE_DONE)
             return fail(rc, {});
     }
     {
-        Statement count(db, "SELECT count(*) FROM rows");
-        if (count.prepareRc() == SQLITE_OK && sqlite3_step(count.get()) == SQLITE_ROW)
-            out.state.rows.reserve(std::size_t(std::max<std::int64_t>(
-                0, std::min<std::int64_t>(sqlite3_column_int64(count.get(), 0), 50'000'000))));
+        // Rows of a page record that is gone (only a damaged file has them) keep their
+        // fields under an empty address.
+        const std::uint32_t noPage = rows.addPage(QString(), QDateTime());
+        Statement count(db, "SELECT count(*), sum(length(fields)) FROM rows");
+        if (count.prepareRc() == SQLITE_OK && sqlite3_step(count.get()) == SQLITE_ROW) {
+            // Only a hint: a damaged file may claim anything.
+            const auto hint = [](std::int64_t n, std::int64_t cap) {
+                return std::size_t(std::clamp<std::int64_t>(n, 0, cap));
+            };
+            rows.reserve(hint(sqlite3_column_int64(count.get(), 0), 50'000'000),
+                         hint(sqlite3_column_int64(count.get(), 1), std::int64_t(4) << 30));
+        }
         Statement s(db, "SELECT id, ord, page, fields FROM rows");
         if (s.prepareRc() != SQLITE_OK)
             return fail(s.prepareRc(), {});
-        std::vector<std::pair<std::int64_t, std::size_t>> order; // (ord, index)
-        order.reserve(out.state.rows.capacity());
+        std::vector<std::int64_t> orders;
+        orders.reserve(rows.size());
+        bool sorted = true;
         int rc;
         while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
-            Row row;
-            row.key = sqlite3_column_int64(s.get(), 0);
+            const RowKey key = sqlite3_column_int64(s.get(), 0);
             const std::int64_t ord = sqlite3_column_int64(s.get(), 1);
             const auto* blob = static_cast<const char*>(sqlite3_column_blob(s.get(), 3));
-            auto fields = DecodeFields(blob, sqlite3_column_bytes(s.get(), 3));
-            if (!fields)
+            const int size = sqlite3_column_bytes(s.get(), 3);
+            if (!FieldsAreWellFormed(blob, size))
                 return fail(SQLITE_CORRUPT,
-                            QStringLiteral("the fields of row %1 are damaged").arg(row.key));
-            row.fields = std::move(*fields);
+                            QStringLiteral("the fields of row %1 are damaged").arg(key));
             const auto page = pages.constFind(sqlite3_column_int64(s.get(), 2));
-            if (page != pages.cend()) {
-                row.pageUrl = page->url;
-                row.capturedAt = page->at;
-            }
-            out.maxKey = std::max(out.maxKey, row.key);
+            rows.appendEncoded(key, page != pages.cend() ? *page : noPage, blob, std::size_t(size));
+            sorted = sorted && (orders.empty() || orders.back() <= ord);
+            orders.push_back(ord);
+            out.maxKey = std::max(out.maxKey, key);
             out.maxOrder = std::max(out.maxOrder, ord);
-            order.emplace_back(ord, out.state.rows.size());
-            out.state.rows.push_back(std::move(row));
         }
         if (rc != SQLITE_DONE)
             return fail(rc, {});
-        // Rows come in key order; a stable sort by their order keeps that for equal ones.
-        const bool sorted = std::is_sorted(order.begin(), order.end(),
-                                           [](auto& a, auto& b) { return a.first < b.first; });
         if (!sorted) {
-            std::stable_sort(order.begin(), order.end(),
-                             [](auto& a, auto& b) { return a.first < b.first; });
-            std::vector<Row> rows;
-            rows.reserve(out.state.rows.size());
-            for (const auto& [ord, index] : order)
-                rows.push_back(std::move(out.state.rows[index]));
-            out.state.rows = std::move(rows);
+            // Rows come in key order; a stable sort keeps that for equal order numbers.
+            std::vector<std::uint32_t> order(orders.size());
+            for (std::uint32_t i = 0; i < order.size(); ++i)
+                order[i] = i;
+            std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+                return orders[a] < orders[b];
+            });
+            rows.reorder(order);
         }
     }
     {
@@ -466,33 +465,28 @@ Status Journal::setMeta(const char* key, const QString& value) {
     return {};
 }
 
-Status Journal::insertRows(const QString& pageUrl, const QDateTime& capturedAt,
-                           std::span<const QStringList> rows, RowKey firstKey) {
+Status Journal::insertPage(std::int64_t id, const QString& pageUrl, const QDateTime& capturedAt) {
     sqlite3_stmt* page =
         prepared(kInsertPage, "INSERT INTO pages(id, url, captured_ms) VALUES(?, ?, ?)");
-    sqlite3_stmt* row =
-        prepared(kInsertRow, "INSERT INTO rows(id, ord, page, fields) VALUES(?, ?, ?, ?)");
-    if (!page || !row)
-        return writeFailed(QStringLiteral("cannot prepare the rows"));
-    const std::int64_t pageId = m_nextPage;
-    if (sqlite3_bind_int64(page, 1, pageId) != SQLITE_OK ||
+    if (!page || sqlite3_bind_int64(page, 1, id) != SQLITE_OK ||
         bindText(page, 2, pageUrl) != SQLITE_OK ||
         sqlite3_bind_int64(page, 3, capturedAt.isValid() ? capturedAt.toMSecsSinceEpoch() : 0) !=
             SQLITE_OK ||
         runStep(page) != SQLITE_OK)
         return writeFailed(QStringLiteral("cannot record the page"));
-    RowKey key = firstKey;
-    std::int64_t order = m_nextOrder;
-    for (const QStringList& fields : rows) {
-        const QByteArray blob = EncodeFields(fields);
-        if (sqlite3_bind_int64(row, 1, key++) != SQLITE_OK ||
-            sqlite3_bind_int64(row, 2, order++) != SQLITE_OK ||
-            sqlite3_bind_int64(row, 3, pageId) != SQLITE_OK ||
-            sqlite3_bind_blob(row, 4, blob.constData(), int(blob.size()), SQLITE_STATIC) !=
-                SQLITE_OK ||
-            runStep(row) != SQLITE_OK)
-            return writeFailed(QStringLiteral("cannot record a row"));
-    }
+    return {};
+}
+
+Status Journal::insertRow(RowKey key, std::int64_t order, std::int64_t page, const char* data,
+                          std::size_t size) {
+    sqlite3_stmt* row =
+        prepared(kInsertRow, "INSERT INTO rows(id, ord, page, fields) VALUES(?, ?, ?, ?)");
+    if (!row || sqlite3_bind_int64(row, 1, key) != SQLITE_OK ||
+        sqlite3_bind_int64(row, 2, order) != SQLITE_OK ||
+        sqlite3_bind_int64(row, 3, page) != SQLITE_OK ||
+        sqlite3_bind_blob64(row, 4, data, sqlite3_uint64(size), SQLITE_STATIC) != SQLITE_OK ||
+        runStep(row) != SQLITE_OK)
+        return writeFailed(QStringLiteral("cannot record a row"));
     return {};
 }
 
@@ -503,8 +497,15 @@ Appended Journal::appendPage(const QString& pageUrl, const QDateTime& capturedAt
     if (Status s = beginChange(); !s.ok())
         return {s, 0};
     const RowKey first = m_nextKey;
-    if (Status s = insertRows(pageUrl, capturedAt, rows, first); !s.ok())
+    if (Status s = insertPage(m_nextPage, pageUrl, capturedAt); !s.ok())
         return {s, 0};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const QByteArray blob = EncodeFields(rows[i]);
+        if (Status s = insertRow(first + RowKey(i), m_nextOrder + std::int64_t(i), m_nextPage,
+                                 blob.constData(), std::size_t(blob.size()));
+            !s.ok())
+            return {s, 0};
+    }
     if (Status s = commitChange(); !s.ok())
         return {s, 0};
     // Only a committed page uses up its keys, page number and order.
@@ -609,33 +610,21 @@ Appended Journal::rewrite(const State& state) {
         SQLITE_OK)
         return {writeFailed(QStringLiteral("cannot clear the journal")), 0};
     const RowKey first = m_nextKey;
-    const std::int64_t firstPage = m_nextPage;
-    m_nextOrder = 0;
+    std::int64_t page = m_nextPage;
+    auto failed = [&](Status s) { return Appended{std::move(s), 0}; };
     // Neighbouring rows of one page share its record, as when they were captured.
-    std::size_t i = 0;
-    while (i < state.rows.size()) {
-        std::size_t j = i + 1;
-        while (j < state.rows.size() && state.rows[j].pageUrl == state.rows[i].pageUrl &&
-               state.rows[j].capturedAt == state.rows[i].capturedAt)
-            ++j;
-        std::vector<QStringList> fields;
-        fields.reserve(j - i);
-        for (std::size_t k = i; k < j; ++k)
-            fields.push_back(state.rows[k].fields);
-        if (Status s = insertRows(state.rows[i].pageUrl, state.rows[i].capturedAt, fields,
-                                  first + RowKey(i));
-            !s.ok()) {
-            m_nextPage = firstPage;
-            return {s, 0};
+    for (std::size_t i = 0; i < state.rows.size(); ++i) {
+        if (i == 0 || !state.rows.samePage(i - 1, i)) {
+            if (i > 0)
+                ++page;
+            if (Status s = insertPage(page, state.rows.pageUrlAt(i), state.rows.capturedAtAt(i));
+                !s.ok())
+                return failed(std::move(s));
         }
-        m_nextOrder += std::int64_t(j - i);
-        ++m_nextPage;
-        i = j;
+        const auto [data, size] = state.rows.encodedAt(i);
+        if (Status s = insertRow(first + RowKey(i), std::int64_t(i), page, data, size); !s.ok())
+            return failed(std::move(s));
     }
-    auto failed = [&](Status s) {
-        m_nextPage = firstPage;
-        return Appended{std::move(s), 0};
-    };
     sqlite3_stmt* ins =
         prepared(kInsertColumn, "INSERT INTO columns(pos, caption, width) VALUES(?, ?, ?)");
     if (!ins)
@@ -661,6 +650,8 @@ Appended Journal::rewrite(const State& state) {
     if (Status s = commitChange(); !s.ok())
         return failed(std::move(s));
     m_nextKey += RowKey(state.rows.size());
+    m_nextOrder = std::int64_t(state.rows.size());
+    m_nextPage = page + 1;
     return {{}, first};
 }
 

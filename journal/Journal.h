@@ -16,6 +16,8 @@
 // whole content from the grid and the journal is in step again.
 #pragma once
 
+#include "journal/RowCodec.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -28,8 +30,6 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace journal {
-
-using RowKey = std::int64_t;
 
 enum class ErrorCode {
     None,
@@ -51,19 +51,12 @@ struct Column {
     friend bool operator==(const Column&, const Column&) = default;
 };
 
-struct Row {
-    RowKey key = 0; // ignored by rewrite(), which hands out new keys
-    QStringList fields;
-    QString pageUrl;
-    QDateTime capturedAt;
-};
-
 // A whole grid as the journal holds it.
 struct State {
     // In the grid's order. Fed one by one into a grid that already has the sort column
     // and direction below, each added at its sorted place, they come back in exactly
     // this order: the order is the sort with ties in the order given here.
-    std::vector<Row> rows;
+    RowList rows;                // their keys are ignored by rewrite(), which hands out new ones
     std::vector<Column> columns; // empty: the journal never saw the columns
     QString templateName;
     int sortColumn = 0;
@@ -161,8 +154,9 @@ private:
     Status beginChange();
     Status commitChange();
     Status setMeta(const char* key, const QString& value);
-    Status insertRows(const QString& pageUrl, const QDateTime& capturedAt,
-                      std::span<const QStringList> rows, RowKey firstKey);
+    Status insertPage(std::int64_t id, const QString& pageUrl, const QDateTime& capturedAt);
+    Status insertRow(RowKey key, std::int64_t order, std::int64_t page, const char* data,
+                     std::size_t size);
     sqlite3_stmt* prepared(int index, const char* sql);
     void finalizeAll();
     void closeDb();

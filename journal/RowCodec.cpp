@@ -26,8 +26,10 @@ QByteArray EncodeFields(const QStringList& fields) {
     return out;
 }
 
-std::optional<QStringList> DecodeFields(const char* data, qsizetype size) {
-    QStringList fields;
+namespace {
+
+// Calls f(bytes, length) for each field; false when the bytes are malformed.
+template <class F> bool forEachField(const char* data, qsizetype size, F&& f) {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     const auto* end = p + size;
     while (p < end) {
@@ -36,7 +38,7 @@ std::optional<QStringList> DecodeFields(const char* data, qsizetype size) {
         for (;;) {
             // Five groups of seven bits cover every length a QString can have.
             if (p == end || shift > 28)
-                return std::nullopt;
+                return false;
             const unsigned char b = *p++;
             length |= std::uint64_t(b & 0x7F) << shift;
             shift += 7;
@@ -44,11 +46,83 @@ std::optional<QStringList> DecodeFields(const char* data, qsizetype size) {
                 break;
         }
         if (length > std::uint64_t(end - p))
-            return std::nullopt;
-        fields.append(QString::fromUtf8(reinterpret_cast<const char*>(p), qsizetype(length)));
+            return false;
+        f(reinterpret_cast<const char*>(p), qsizetype(length));
         p += length;
     }
+    return true;
+}
+
+} // namespace
+
+std::optional<QStringList> DecodeFields(const char* data, qsizetype size) {
+    QStringList fields;
+    fields.reserve(8);
+    if (!forEachField(data, size, [&](const char* field, qsizetype length) {
+            fields.append(QString::fromUtf8(field, length));
+        }))
+        return std::nullopt;
     return fields;
+}
+
+bool FieldsAreWellFormed(const char* data, qsizetype size) {
+    return forEachField(data, size, [](const char*, qsizetype) {});
+}
+
+void RowList::reserve(std::size_t rows, std::size_t bytes) {
+    m_entries.reserve(rows);
+    m_bytes.reserve(bytes);
+}
+
+void RowList::clear() {
+    m_bytes.clear();
+    m_entries.clear();
+    m_pages.clear();
+}
+
+std::pair<const char*, std::size_t> RowList::encodedAt(std::size_t i) const {
+    const Entry& e = m_entries[i];
+    return {m_bytes.data() + e.offset, e.length};
+}
+
+QStringList RowList::fieldsAt(std::size_t i) const {
+    const auto [data, size] = encodedAt(i);
+    // Every row came through append or was checked when read.
+    return DecodeFields(data, qsizetype(size)).value_or(QStringList());
+}
+
+Row RowList::at(std::size_t i) const {
+    return {keyAt(i), fieldsAt(i), pageUrlAt(i), capturedAtAt(i)};
+}
+
+std::uint32_t RowList::addPage(const QString& url, const QDateTime& capturedAt) {
+    m_pages.push_back({url, capturedAt});
+    return std::uint32_t(m_pages.size() - 1);
+}
+
+void RowList::appendEncoded(RowKey key, std::uint32_t page, const char* data, std::size_t size) {
+    const std::uint64_t offset = m_bytes.size();
+    m_bytes.insert(m_bytes.end(), data, data + size);
+    m_entries.push_back({key, offset, std::uint32_t(size), page});
+}
+
+void RowList::append(const QStringList& fields, const QString& pageUrl, const QDateTime& capturedAt,
+                     RowKey key) {
+    std::uint32_t page;
+    if (!m_pages.empty() && m_pages.back().url == pageUrl && m_pages.back().at == capturedAt)
+        page = std::uint32_t(m_pages.size() - 1);
+    else
+        page = addPage(pageUrl, capturedAt);
+    const QByteArray bytes = EncodeFields(fields);
+    appendEncoded(key, page, bytes.constData(), std::size_t(bytes.size()));
+}
+
+void RowList::reorder(const std::vector<std::uint32_t>& order) {
+    std::vector<Entry> entries;
+    entries.reserve(order.size());
+    for (std::uint32_t i : order)
+        entries.push_back(m_entries[i]);
+    m_entries = std::move(entries);
 }
 
 } // namespace journal

@@ -149,7 +149,7 @@ int fill(const QString& folder, rlim_t limit) {
         const auto rows = fillPage(k);
         a = j.appendPage(u"http://127.0.0.1:9/%1"_s.arg(k), QDateTime::currentDateTimeUtc(), rows);
         for (const QStringList& r : rows)
-            grid.rows.push_back({0, r, u"http://127.0.0.1:9/%1"_s.arg(k), {}});
+            grid.rows.append(r, u"http://127.0.0.1:9/%1"_s.arg(k), {});
         if (!a.status.ok())
             break;
     }

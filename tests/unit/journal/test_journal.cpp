@@ -26,7 +26,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList fieldsOf(const std::vector<Row>& rows, int field) {
+QStringList fieldsOf(const RowList& rows, int field) {
     QStringList out;
     for (const Row& r : rows)
         out.append(r.fields.value(field, u"<none>"_s));
@@ -450,7 +450,7 @@ TEST_F(JournalTest, AFullJournalFailsCleanlyUntilARewriteFits) {
             const auto rows = page(u"page"_s + QString::number(p) + u'-', 40);
             a = j.appendPage(u"p"_s + QString::number(p), {}, rows);
             for (const auto& r : rows)
-                grid.rows.push_back({0, r, u"p"_s + QString::number(p), {}});
+                grid.rows.append(r, u"p"_s + QString::number(p), {});
             if (!a.status.ok())
                 break;
             ++committed;
@@ -478,7 +478,7 @@ TEST_F(JournalTest, AFullJournalFailsCleanlyUntilARewriteFits) {
         EXPECT_EQ(j.rewrite(grid).status.code, ErrorCode::Unwritable);
         EXPECT_FALSE(j.inStep());
         // After the user deleted most rows it does.
-        grid.rows.resize(30);
+        grid.rows.truncate(30);
         grid.columns = {{u"Name"_s, 90}};
         grid.templateName = u"demo.orp"_s;
         grid.interruptedPage = u"p7"_s;
