@@ -207,7 +207,8 @@ ReadOutcome readState(sqlite3* db) {
             return fail(s.prepareRc(), {});
         int rc;
         while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
-            out.state.columns.push_back({columnText(s.get(), 0), sqlite3_column_int(s.get(), 1)});
+            out.state.columns.push_back(
+                {columnText(s.get(), 0), std::max(0, sqlite3_column_int(s.get(), 1))});
         if (rc != SQLITE_DONE)
             return fail(rc, {});
     }
@@ -367,12 +368,16 @@ OpenReport Journal::open(const QString& folder, const Options& options) {
             return notOpen(
                 QStringLiteral("cannot open %1: %2").arg(m_path, sqliteMessage(m_db, rc)));
         sqlite3_extended_result_codes(m_db, 1);
+        // Until the file proves to be ours, closing it must not fold its write-ahead file
+        // into it: a file moved aside stays as it was found.
+        sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         sqlite3_busy_timeout(m_db, 2000);
         // Read before setting anything: a file that turns out not to be ours is moved aside
         // as it was. WAL: a commit is one append to the write-ahead file; FULL: it is on the
         // disk, not only in the system's cache, before the grid shows the rows.
         outcome = readState(m_db);
         if (outcome.rc == SQLITE_OK) {
+            sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
             rc = execAll(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
             if (rc == SQLITE_OK)
                 break;

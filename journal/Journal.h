@@ -10,6 +10,18 @@
 // the journal is open, so the window keeps a key beside each grid row (restored rows bring
 // theirs).
 //
+// The capture controller calls it once per grid change, before the screen changes:
+//
+//   restore:        report = journal.open(Journal::defaultFolder());  fill the grid from
+//                   report.restored, keeping rows.keyAt(i) beside each grid row
+//   captured page:  appended = journal.appendPage(url, now, newRows);  keys from firstKey
+//   Delete, Delete Duplicates:  journal.removeRows(keysOfRemovedRows)
+//   Empty Grid:     journal.clearRows()
+//   template load:  journal.setColumns(columns, templateName)
+//   header sort:    journal.setOrder(keysInNewOrder, column, order)
+//   run:            journal.runAt(url) on each page, journal.runCompleted() at its end
+//   any failure:    show the warning; journal.rewrite(wholeGrid) when there may be room
+//
 // Failures are values, never exceptions: a write that fails (disk full, read-only folder,
 // I/O error) leaves the caller's rows untouched and puts the journal out of step; every
 // later change then fails at once without touching the file, until rewrite() replaces the

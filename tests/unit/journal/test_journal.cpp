@@ -128,6 +128,35 @@ TEST(RowCodec, RefusesMalformedBlobs) {
         EXPECT_FALSE(DecodeFields(c.bytes.constData(), c.bytes.size()).has_value()) << c.name;
 }
 
+// Rows of one page share one record only while they are neighbours: a page that comes
+// back later is a record of its own, as a later capture of the same address is.
+TEST(RowList, SharesAPageRecordBetweenNeighboursOnlyAndReorders) {
+    const QDateTime t = QDateTime::fromMSecsSinceEpoch(1'000, Qt::UTC);
+    RowList rows;
+    rows.append({u"a"_s}, u"p1"_s, t, 10);
+    rows.append({u"b"_s, QString()}, u"p1"_s, t, 11);
+    rows.append({u"c"_s}, u"p1"_s, t.addSecs(1), 12); // same address, later capture
+    rows.append({u"d"_s}, u"p2"_s, t, 13);
+    rows.append({}, u"p1"_s, t, 14);
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_TRUE(rows.samePage(0, 1));
+    EXPECT_FALSE(rows.samePage(1, 2));
+    EXPECT_FALSE(rows.samePage(0, 4));
+    EXPECT_EQ(rows.fieldsAt(1), (QStringList{u"b"_s, QString()}));
+    EXPECT_TRUE(rows.fieldsAt(4).isEmpty());
+    EXPECT_EQ(rows.capturedAtAt(2), t.addSecs(1));
+
+    rows.reorder({4, 2, 0, 3, 1});
+    QStringList seen;
+    for (const Row& r : rows)
+        seen.append(QString::number(r.key) + u':' + r.fields.value(0) + u'@' + r.pageUrl);
+    EXPECT_EQ(seen,
+              (QStringList{u"14:@p1"_s, u"12:c@p1"_s, u"10:a@p1"_s, u"13:d@p2"_s, u"11:b@p1"_s}));
+    rows.truncate(2);
+    EXPECT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows.back().key, 12);
+}
+
 TEST_F(JournalTest, APageComesBackWithItsAddressTimeAndKeys) {
     const QDateTime t1 = QDateTime::fromMSecsSinceEpoch(1'700'000'000'123, Qt::UTC);
     const QDateTime t2 = t1.addSecs(90);
@@ -377,6 +406,34 @@ INSTANTIATE_TEST_SUITE_P(
                 c = '_';
         return name;
     });
+
+// A file left by a killed process keeps its last changes in the write-ahead file beside
+// it: when that file is not a journal of ours, both are moved aside together.
+TEST_F(JournalTest, AnUnreadableJournalTakesItsWriteAheadFileAlong) {
+    ASSERT_TRUE(QDir().mkpath(folder()));
+    const QString other = m_dir.path() + u"/other.db"_s;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(other).constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "PRAGMA journal_mode=WAL; CREATE TABLE t(x);"
+                           "INSERT INTO t VALUES('only in the write-ahead file')",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    // Copied while still open, as a kill would leave them, before any checkpoint.
+    for (const QString& suffix : {u""_s, u"-wal"_s})
+        ASSERT_TRUE(QFile::copy(other + suffix, mainPath() + suffix));
+    sqlite3_close(db);
+    const QByteArray wal = readAll(mainPath() + u"-wal"_s);
+    ASSERT_FALSE(wal.isEmpty());
+
+    Journal j;
+    const OpenReport r = openOk(j);
+    ASSERT_FALSE(r.movedAsideTo.isEmpty());
+    EXPECT_EQ(readAll(r.movedAsideTo + u"-wal"_s), wal);
+    EXPECT_TRUE(r.restored.rows.empty());
+    ASSERT_TRUE(j.appendPage(u"p"_s, {}, page(u"new"_s, 1)).status.ok());
+    EXPECT_EQ(fieldsOf(j.read().state.rows, 0), QStringList{u"new0"_s});
+}
 
 TEST_F(JournalTest, TwoUnreadableJournalsInOneSecondGetTwoNames) {
     QStringList moved;
