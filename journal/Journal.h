@@ -65,9 +65,9 @@ struct Column {
 
 // A whole grid as the journal holds it.
 struct State {
-    // In the grid's order. Fed one by one into a grid that already has the sort column
-    // and direction below, each added at its sorted place, they come back in exactly
-    // this order: the order is the sort with ties in the order given here.
+    // The grid's order as of its last sort, then the rows added since, in arrival order.
+    // Fed one by one into a grid that already holds the sort below, each added at its
+    // sorted place after its equals, they rebuild the grid's order exactly.
     RowList rows;                // their keys are ignored by rewrite(), which hands out new ones
     std::vector<Column> columns; // empty: the journal never saw the columns
     QString templateName;

@@ -480,6 +480,31 @@ TEST_F(JournalTest, ASecondJournalOnTheFolderRestoresNothingAndKeepsItsRowsApart
     EXPECT_EQ(fieldsOf(s.rows, 0), (QStringList{u"first0"_s, u"first1"_s}));
 }
 
+TEST(JournalFolder, FollowsXdgDataHomeAndDefaultsUnderHome) {
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+    const QByteArray savedHome = qgetenv("HOME");
+    const struct {
+        const char* xdg; // null: unset
+        QString expected;
+    } cases[] = {
+        {"/tmp/xdg-data", u"/tmp/xdg-data/trawlex"_s},
+        {nullptr, u"/tmp/some-home/.local/share/trawlex"_s},
+    };
+    qputenv("HOME", "/tmp/some-home");
+    for (const auto& c : cases) {
+        if (c.xdg)
+            qputenv("XDG_DATA_HOME", c.xdg);
+        else
+            qunsetenv("XDG_DATA_HOME");
+        EXPECT_EQ(Journal::defaultFolder(), c.expected);
+    }
+    qputenv("HOME", savedHome);
+    if (savedData.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", savedData);
+}
+
 TEST_F(JournalTest, AFolderThatCannotBeMadeGivesNotOpen) {
     writeAll(m_dir.path() + u"/file"_s, "x");
     Journal j;
