@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <random>
+#include <string_view>
 #include <thread>
 
 using namespace journal;
@@ -137,52 +138,70 @@ TEST(JournalFaults, AFullDiskFailsCleanlyAndRecoversWhenSpaceReturns) {
               u"Row 0 of page %1"_s.arg(pages));
 }
 
-// Root passes over file modes, so the helper drops that right before it opens the journal.
-TEST(JournalFaults, AReadOnlyFolderLeavesTheJournalAsItWas) {
-    QTemporaryDir dir;
-    const QString folder = dir.path() + u"/trawlex"_s;
-    {
-        Journal j;
-        ASSERT_TRUE(j.open(folder).status.ok());
-        ASSERT_TRUE(j.appendPage(u"p"_s, {}, std::vector<QStringList>{{u"kept"_s}}).status.ok());
+struct ReadOnlyCase {
+    const char* name;
+    bool journalExists;
+    mode_t folderMode;
+    mode_t fileMode; // 0: as created
+    const char* open;
+    std::size_t restored;
+    const char* append;
+};
+
+// Whatever cannot be written, the journal's file stays as it was, nothing is moved aside,
+// and a change fails as a value. Root passes over file modes, so the helper drops that
+// right before it opens the journal.
+TEST(JournalFaults, WhatCannotBeWrittenIsLeftAsItWas) {
+    const ReadOnlyCase cases[] = {
+        {"read-only folder", true, 0555, 0, "not-open", 0, "not-open"},
+        {"read-only empty folder", false, 0555, 0, "not-open", 0, "not-open"},
+        // The rows come back; capture goes on with the warning.
+        {"read-only journal file", true, 0755, 0444, "none", 1, "unwritable"},
+    };
+    for (const ReadOnlyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString folder = dir.path() + u"/trawlex"_s;
+        const QString mainPath = folder + u"/journal.sqlite"_s;
+        ASSERT_TRUE(QDir().mkpath(folder));
+        if (c.journalExists) {
+            Journal j;
+            ASSERT_TRUE(j.open(folder).status.ok());
+            ASSERT_TRUE(
+                j.appendPage(u"p"_s, {}, std::vector<QStringList>{{u"kept"_s}}).status.ok());
+        }
+        QFile main(mainPath);
+        const QByteArray bytes = main.open(QIODevice::ReadOnly) ? main.readAll() : QByteArray();
+        main.close();
+        if (c.fileMode) {
+            ASSERT_EQ(::chmod(QFile::encodeName(mainPath).constData(), c.fileMode), 0);
+        }
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), c.folderMode), 0);
+        int code = 0;
+        const auto report = runHelper({u"readonly"_s, folder}, &code);
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        ::chmod(QFile::encodeName(mainPath).constData(), 0644);
+        ASSERT_EQ(code, 0) << report.keys().join(u' ').toStdString();
+        EXPECT_EQ(report.value(u"open"_s), QLatin1String(c.open));
+        EXPECT_EQ(report.value(u"restored"_s), QString::number(c.restored));
+        EXPECT_TRUE(report.value(u"moved"_s).isEmpty());
+        EXPECT_EQ(report.value(u"append"_s), QLatin1String(c.append));
+        if (c.open != std::string_view("none")) {
+            EXPECT_FALSE(report.value(u"message"_s).isEmpty());
+        }
+
+        EXPECT_EQ(QDir(folder).entryList({u"journal*.sqlite"_s}, QDir::Files),
+                  c.journalExists ? QStringList{u"journal.sqlite"_s} : QStringList{});
+        if (c.journalExists) {
+            ASSERT_TRUE(main.open(QIODevice::ReadOnly));
+            EXPECT_EQ(main.readAll(), bytes);
+            main.close();
+            Journal j;
+            const OpenReport r = j.open(folder);
+            ASSERT_EQ(r.restored.rows.size(), 1u);
+            EXPECT_EQ(r.restored.rows[0].fields, QStringList{u"kept"_s});
+        }
     }
-    const QStringList before = QDir(folder).entryList(QDir::Files);
-    QFile main(folder + u"/journal.sqlite"_s);
-    ASSERT_TRUE(main.open(QIODevice::ReadOnly));
-    const QByteArray bytes = main.readAll();
-    main.close();
-
-    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
-    int code = 0;
-    const auto report = runHelper({u"readonly"_s, folder}, &code);
-    ::chmod(QFile::encodeName(folder).constData(), 0755);
-    ASSERT_EQ(code, 0) << report.keys().join(u' ').toStdString();
-    EXPECT_EQ(report.value(u"open"_s), u"not-open"_s);
-    EXPECT_FALSE(report.value(u"message"_s).isEmpty());
-    EXPECT_TRUE(report.value(u"moved"_s).isEmpty());
-    EXPECT_EQ(report.value(u"append"_s), u"not-open"_s);
-
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files), before);
-    ASSERT_TRUE(main.open(QIODevice::ReadOnly));
-    EXPECT_EQ(main.readAll(), bytes);
-    Journal j;
-    const OpenReport r = j.open(folder);
-    ASSERT_EQ(r.restored.rows.size(), 1u);
-    EXPECT_EQ(r.restored.rows[0].fields, QStringList{u"kept"_s});
-}
-
-TEST(JournalFaults, AReadOnlyEmptyFolderGivesNotOpen) {
-    QTemporaryDir dir;
-    const QString folder = dir.path() + u"/trawlex"_s;
-    ASSERT_TRUE(QDir().mkpath(folder));
-    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
-    int code = 0;
-    const auto report = runHelper({u"readonly"_s, folder}, &code);
-    ::chmod(QFile::encodeName(folder).constData(), 0755);
-    ASSERT_EQ(code, 0);
-    EXPECT_EQ(report.value(u"open"_s), u"not-open"_s);
-    EXPECT_EQ(report.value(u"append"_s), u"not-open"_s);
-    EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
 }
 
 // The second process gets a journal of its own and restores nothing; the first one's rows
