@@ -170,7 +170,7 @@ ReadOutcome readState(sqlite3* db) {
         if (s.prepareRc() != SQLITE_OK)
             return fail(s.prepareRc(), {});
         std::vector<std::int64_t> orders;
-        orders.reserve(rows.size());
+        orders.reserve(rows.capacity());
         bool sorted = true;
         int rc;
         while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
@@ -318,7 +318,7 @@ OpenReport Journal::open(const QString& folder, const Options& options) {
     m_last = {};
     OpenReport report;
     auto notOpen = [&](const QString& message) {
-        closeDb();
+        close(); // a journal that is not open holds no lock either
         report.status = {ErrorCode::NotOpen, message};
         report.restored = {};
         m_last = report.status;

@@ -37,6 +37,7 @@ struct Row {
 class RowList {
 public:
     std::size_t size() const { return m_entries.size(); }
+    std::size_t capacity() const { return m_entries.capacity(); }
     bool empty() const { return m_entries.empty(); }
     void reserve(std::size_t rows, std::size_t bytes);
     void clear();
