@@ -579,6 +579,34 @@ TEST_F(JournalTest, AFullJournalFailsCleanlyUntilARewriteFits) {
     EXPECT_EQ(s.interruptedPage, u"p7"_s);
 }
 
+// Another writer took a key the journal was about to hand out: the page fails half-way,
+// and none of it stays, not even in the journal's own view.
+TEST_F(JournalTest, APageThatFailsHalfWayLeavesNoPartBehind) {
+    Journal j;
+    openOk(j);
+    const Appended a = j.appendPage(u"p"_s, {}, page(u"a"_s, 3));
+    ASSERT_TRUE(a.status.ok());
+    const QByteArray sql = "INSERT INTO rows(id, ord, page, fields) VALUES(" +
+                           QByteArray::number(a.firstKey + 4) + ", 0, 0, x'')";
+    execOn(mainPath(), sql.constData());
+
+    const Appended b = j.appendPage(u"p"_s, {}, page(u"b"_s, 3));
+    EXPECT_EQ(b.status.code, ErrorCode::Unwritable);
+    EXPECT_FALSE(j.inStep());
+    const RowList seen = j.read().state.rows;
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(fieldsOf(seen, 0), (QStringList{u"a0"_s, u"<none>"_s, u"a1"_s, u"a2"_s}));
+
+    State grid;
+    for (const auto& rows : {page(u"a"_s, 3), page(u"b"_s, 3)})
+        for (const QStringList& r : rows)
+            grid.rows.append(r, u"p"_s, {});
+    ASSERT_TRUE(j.rewrite(grid).status.ok());
+    j.close();
+    EXPECT_EQ(fieldsOf(reopen().rows, 0),
+              (QStringList{u"a0"_s, u"a1"_s, u"a2"_s, u"b0"_s, u"b1"_s, u"b2"_s}));
+}
+
 TEST_F(JournalTest, WithoutRewriteTheFullJournalHoldsExactlyTheCommittedPages) {
     int committed = 0;
     {
