@@ -398,6 +398,11 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"damaged row fields",
                [](const QString& p) { execOn(p, "UPDATE rows SET fields = x'ff' WHERE id = 7"); },
                true},
+        Damage{"damaged row order",
+               [](const QString& p) {
+                   execOn(p, "INSERT OR REPLACE INTO meta VALUES('order_keys', x'010203')");
+               },
+               true},
         Damage{"empty file", [](const QString& p) { writeAll(p, {}); }, false}),
     [](const ::testing::TestParamInfo<Damage>& info) {
         std::string name = info.param.name;
