@@ -141,8 +141,9 @@ public:
     Status clearRows();
     // The grid's columns and the template they came from.
     Status setColumns(std::span<const Column> columns, const QString& templateName);
-    // The grid was sorted: the rows' new order (every key the journal holds, others
-    // passed over) and the sort the grid keeps for rows added later.
+    // The grid was sorted: the rows' new order and the sort the grid keeps for rows added
+    // later. Keys the journal does not hold are passed over; rows left out come back
+    // before the listed ones.
     Status setOrder(std::span<const RowKey> keysInOrder, int sortColumn, Qt::SortOrder order);
     // A run is capturing this page / ended with its completion step.
     Status runAt(const QString& pageUrl);
