@@ -161,8 +161,6 @@ public:
     ReadResult read() const;
 
 private:
-    class Tx;
-
     Status writeFailed(const QString& what);
     Status beginChange();
     Status commitChange();
