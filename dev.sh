@@ -15,6 +15,7 @@ PACKAGES=(
     libgl-dev                                        # Qt's CMake files look for OpenGL
     libxml2-dev                                      # document snapshots for templates
     libcanberra-dev                                  # event sounds
+    libsqlite3-dev                                   # the crash-safe capture journal
     libgtest-dev libgmock-dev libbenchmark-dev       # tests and benchmarks
     python3 python3-xlrd                             # independent CSV and .xls readers
     xvfb xauth fonts-dejavu-core                     # a real window without a display
