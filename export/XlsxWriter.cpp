@@ -442,12 +442,7 @@ ExportStatus writeWorkbook(const IGridSource& grid, const QString& fileName, boo
                                          : ExportError::WriteFailed,
                                      libraryError(closed));
 
-    QFile written(temporary.fileName());
-    if (!written.open(QIODevice::ReadOnly))
-        return ExportStatus::failure(ExportError::WriteFailed, written.errorString());
-    const QString problem = ZipCheck(written).run(cells);
-    written.close();
-    if (!problem.isEmpty())
+    if (const QString problem = detail::XlsxDamage(temporary.fileName(), cells); !problem.isEmpty())
         return ExportStatus::failure(
             ExportError::WriteFailed,
             QStringLiteral("The workbook was not written whole (%1)").arg(problem));
@@ -470,6 +465,17 @@ double XlsxColumnWidth(int pixels) {
     const double width = pixels < 12 ? pixels / 12.0 : (pixels - 5) / 7.0;
     return std::min(width, 255.0);
 }
+
+namespace detail {
+
+QString XlsxDamage(const QString& fileName, qint64 expectedCells) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    return ZipCheck(file).run(expectedCells);
+}
+
+} // namespace detail
 
 ExportStatus SaveToXLSX(const IGridSource& grid, const QString& fileName, bool sourceColumns) {
     try {

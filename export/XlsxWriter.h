@@ -32,4 +32,13 @@ double XlsxColumnWidth(int pixels);
 ExportStatus SaveToXLSX(const IGridSource& grid, const QString& fileName,
                         bool sourceColumns = false);
 
+namespace detail {
+
+// What is wrong with a workbook this writer has finished, read back as a whole: its zip
+// directory, every part's size and checksum, the worksheet's end and its number of
+// cells. Empty when nothing is.
+QString XlsxDamage(const QString& fileName, qint64 expectedCells);
+
+} // namespace detail
+
 } // namespace exporter

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <stdexcept>
 
 #include <sys/resource.h>
@@ -356,4 +357,55 @@ TEST(XlsxWriter, ReplacesAFileWholeAndKeepsItsPermissions) {
     ASSERT_TRUE(status.ok());
     ASSERT_EQ(::stat(QFile::encodeName(fresh).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
+// The read-back that stands between a finished workbook and the rename: every kind of
+// damage a failed or lost write leaves must be found, and a whole file must pass.
+TEST(XlsxDamage, FindsWhatAFailedWriteLeaves) {
+    GridData g = grid({u"A"_qs, u"B"_qs}, {});
+    for (int r = 0; r < 3000; ++r)
+        g.rows.push_back({QString::number(r * 7919), QString::number(r * 104729)});
+    const qint64 cells = 2 + 2 * 3000;
+    QTemporaryDir dir;
+    const QString good = dir.filePath(u"good.xlsx"_qs);
+    ASSERT_TRUE(SaveToXLSX(g, good).ok());
+    const QByteArray bytes = readFile(good);
+    const QByteArray part("xl/worksheets/sheet1.xml");
+    const qsizetype sheetData = bytes.indexOf(part) + part.size();
+    ASSERT_GT(bytes.size(), sheetData + 4000) << "the worksheet part is too small to damage";
+
+    const struct {
+        const char* name;
+        std::function<QByteArray(QByteArray)> damage;
+        qint64 cells;
+        const char16_t* found; // part of the finding; empty: the file is whole
+    } cases[] = {
+        {"Whole", [](QByteArray b) { return b; }, cells, u""},
+        {"ACellMissing", [](QByteArray b) { return b; }, cells + 1, u"cells"},
+        {"Empty", [](QByteArray) { return QByteArray(); }, cells, u"too short"},
+        {"CutShort", [](QByteArray b) { return b.left(b.size() - 100); }, cells, u"end record"},
+        {"PieceMissingInTheMiddle", [&](QByteArray b) { return b.remove(sheetData + 1000, 512); },
+         cells, u"directory"},
+        {"ByteChangedInTheWorksheet",
+         [&](QByteArray b) {
+             b[sheetData + 2000] = char(b[sheetData + 2000] ^ 0x5A);
+             return b;
+         },
+         cells, u"sheet1.xml"},
+        {"NoWorksheet",
+         [&](QByteArray b) { return b.replace(part, QByteArray("xl/worksheets/sheet9.xml")); },
+         cells, u"worksheet is missing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        writeFile(path, c.damage(bytes));
+        const QString found = detail::XlsxDamage(path, c.cells);
+        const QString expected = QString::fromUtf16(c.found);
+        if (expected.isEmpty())
+            EXPECT_EQ(found, QString());
+        else
+            EXPECT_TRUE(found.contains(expected)) << found.toStdString();
+    }
+    EXPECT_FALSE(detail::XlsxDamage(dir.filePath(u"missing"_qs), 0).isEmpty());
 }
