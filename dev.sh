@@ -14,10 +14,12 @@ PACKAGES=(
     libqt6webenginecore6-bin                         # the engine's helper process
     libgl-dev                                        # Qt's CMake files look for OpenGL
     libxml2-dev                                      # document snapshots for templates
+    libxlsxwriter-dev zlib1g-dev                     # .xlsx export; zlib reads it back
     libcanberra-dev                                  # event sounds
     libsqlite3-dev                                   # the crash-safe capture journal
     libgtest-dev libgmock-dev libbenchmark-dev       # tests and benchmarks
     python3 python3-xlrd                             # independent CSV and .xls readers
+    python3-openpyxl                                 # independent .xlsx reader
     xvfb xauth fonts-dejavu-core                     # a real window without a display
     at-spi2-core dbus dbus-x11 python3-pyatspi       # accessibility checks
     clang-tidy                                       # bug-prone and slow constructs (.clang-tidy)

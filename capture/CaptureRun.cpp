@@ -38,10 +38,13 @@ void appendRows(ICaptureHost& host, const QString& recordText) {
         return;
     TGridModel& grid = host.grid();
     const int columns = grid.columns();
+    // Every row of the page shares one origin: the page's address and this moment.
+    const TGridModel::OriginId origin =
+        grid.addOrigin(host.pageAddress(), QDateTime::currentDateTimeUtc());
     try {
         for (QStringView line : lines)
             if (!FlatLineIsAlreadyInGrid(grid, line))
-                grid.addRecordLine(line, columns);
+                grid.addRecordLine(line, columns, origin);
     } catch (...) {
         host.updatecount(); // the display keeps showing the rows the grid really has
         throw;

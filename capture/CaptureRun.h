@@ -37,6 +37,9 @@ public:
     virtual bool isShuttingDown() = 0;
 
     virtual void navigate(Browser browser, const QString& url) = 0;
+    // The address of the page WB shows, kept with the rows captured from it; empty when
+    // the host cannot tell.
+    virtual QString pageAddress() { return {}; }
     virtual void TrimWorkingSet() = 0; // also processes pending messages
     virtual bool autoTurn() = 0;       // cbAutoTurn checked
 

@@ -28,12 +28,18 @@ std::uint32_t checkedLength(qsizetype n) {
     return std::uint32_t(n);
 }
 
+// The time of an origin whose capture time is not known.
+constexpr qint64 kNoTime = std::numeric_limits<qint64>::min();
+
 } // namespace
 
 TGridModel::TGridModel(QObject* parent)
     : QAbstractTableModel(parent), m_joinedIndex(JoinedKey{this}, QHashSeed::globalSeed()),
-      m_captionIndex(CaptionKey{this}, QHashSeed::globalSeed()) {
+      m_captionIndex(CaptionKey{this}, QHashSeed::globalSeed()), m_origins{Origin{0, kNoTime}},
+      m_pages{QString()} {
     m_columns.push_back(TColumn{u"Ready to Start"_s, kInitialColumnWidth, ColumnAlignment::Left});
+    m_originIds.insert(m_origins.front(), kNoOrigin);
+    m_pageIds.insert(QString(), 0);
 }
 
 TGridModel::~TGridModel() = default;
@@ -124,6 +130,45 @@ QStringView TGridModel::joinedTextOf(RowId id) const {
     return QStringView(b->text(), qsizetype(b->textLength));
 }
 
+TGridModel::OriginId TGridModel::addOrigin(const QString& pageAddress, const QDateTime& captured) {
+    std::uint32_t page = 0;
+    if (!pageAddress.isEmpty()) {
+        auto p = m_pageIds.constFind(pageAddress);
+        if (p == m_pageIds.cend()) {
+            if (std::size_t(m_pages.size()) >= std::numeric_limits<std::uint32_t>::max())
+                throw std::length_error("too many page addresses");
+            p = m_pageIds.insert(pageAddress, std::uint32_t(m_pages.size()));
+            m_pages.append(pageAddress);
+        }
+        page = *p;
+    }
+    const Origin origin{page, captured.isValid() ? captured.toMSecsSinceEpoch() : kNoTime};
+    auto o = m_originIds.constFind(origin);
+    if (o == m_originIds.cend()) {
+        if (m_origins.size() >= std::numeric_limits<OriginId>::max())
+            throw std::length_error("too many row origins");
+        o = m_originIds.insert(origin, OriginId(m_origins.size()));
+        m_origins.push_back(origin);
+    }
+    return *o;
+}
+
+void TGridModel::checkOrigin(OriginId origin) const {
+    if (origin >= m_origins.size())
+        throw std::out_of_range("unknown row origin");
+}
+
+QString TGridModel::sourceOf(RowId id) const {
+    return m_pages.at(m_origins[blob(id)->origin].page);
+}
+
+QDateTime TGridModel::capturedOf(RowId id) const {
+    const qint64 msecs = m_origins[blob(id)->origin].msecs;
+    if (msecs == kNoTime)
+        return {};
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+}
+
 QStringList TGridModel::rowFields(int row) const {
     const RowId id = rowIdAt(row);
     QStringList out;
@@ -134,7 +179,8 @@ QStringList TGridModel::rowFields(int row) const {
     return out;
 }
 
-TGridModel::BlobPtr TGridModel::allocateBlob(std::size_t fields, std::size_t textLength) {
+TGridModel::BlobPtr TGridModel::allocateBlob(std::size_t fields, std::size_t textLength,
+                                             OriginId origin) {
     const std::size_t bytes =
         sizeof(RowBlob) + fields * sizeof(std::uint32_t) + textLength * sizeof(char16_t);
     auto* b = static_cast<RowBlob*>(std::malloc(bytes));
@@ -142,6 +188,7 @@ TGridModel::BlobPtr TGridModel::allocateBlob(std::size_t fields, std::size_t tex
         throw std::bad_alloc();
     b->fieldCount = std::uint32_t(fields);
     b->textLength = std::uint32_t(textLength);
+    b->origin = origin;
     return BlobPtr(b);
 }
 
@@ -204,12 +251,13 @@ void TGridModel::releaseId(RowId id) {
         m_freeIds.push_back(id);
 }
 
-int TGridModel::addRow(const QStringList& fields) {
+int TGridModel::addRow(const QStringList& fields, OriginId origin) {
+    checkOrigin(origin);
     const std::size_t n = std::max<std::size_t>(1, std::size_t(fields.size()));
     qsizetype length = qsizetype(n) - 1;
     for (const QString& f : fields)
         length += f.size();
-    BlobPtr b = allocateBlob(n, checkedLength(length));
+    BlobPtr b = allocateBlob(n, checkedLength(length), origin);
     char16_t* out = b->text();
     std::uint32_t* ends = b->ends();
     std::uint32_t at = 0;
@@ -226,7 +274,8 @@ int TGridModel::addRow(const QStringList& fields) {
     return insertBlob(std::move(b));
 }
 
-int TGridModel::addRecordLine(QStringView line, int columns) {
+int TGridModel::addRecordLine(QStringView line, int columns, OriginId origin) {
+    checkOrigin(origin);
     const std::size_t n = std::size_t(std::max(1, columns));
     // Count the separators that end fields; any beyond the last field stay in its text.
     std::size_t separators = 0;
@@ -234,7 +283,7 @@ int TGridModel::addRecordLine(QStringView line, int columns) {
         if (line[i] == kFieldSeparator)
             ++separators;
     const std::size_t missing = n - 1 - separators;
-    BlobPtr b = allocateBlob(n, checkedLength(line.size() + qsizetype(missing)));
+    BlobPtr b = allocateBlob(n, checkedLength(line.size() + qsizetype(missing)), origin);
     char16_t* out = b->text();
     std::memcpy(out, line.utf16(), std::size_t(line.size()) * sizeof(char16_t));
     std::uint32_t* ends = b->ends();
@@ -286,15 +335,27 @@ void TGridModel::removeRowPositions(std::vector<int> positions) {
     }
 }
 
+void TGridModel::clearOrigins() {
+    m_origins.resize(1);
+    m_originIds.clear();
+    m_originIds.insert(m_origins.front(), kNoOrigin);
+    m_pages.resize(1);
+    m_pageIds.clear();
+    m_pageIds.insert(QString(), 0);
+}
+
 void TGridModel::clearRows() {
-    if (rows() == 0)
+    if (rows() == 0) {
+        clearOrigins();
         return;
+    }
     beginRemoveRows({}, 0, rows() - 1);
     m_order.clear();
     m_joinedIndex.clear();
     m_captionIndex.clear();
     m_blobs.clear();
     m_freeIds.clear();
+    clearOrigins(); // no row names one any more
     endRemoveRows();
 }
 

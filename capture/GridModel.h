@@ -3,13 +3,17 @@
 // captured data, so it is built to hold a million rows: each row is one allocation that
 // holds its whole-row text (the fields joined with U+00A4) and the field boundaries, and
 // two hash indexes kept in step with the rows answer "is this line already a row?" and
-// "which rows have this caption?" without scanning.
+// "which rows have this caption?" without scanning. Where a row came from (the page's
+// address and the capture time) is one number in the row, naming an entry of a small
+// table of distinct origins, since a page's rows all share theirs.
 #pragma once
 
 #include "capture/KeyGroupIndex.h"
 #include "capture/RowOrder.h"
 
 #include <QAbstractTableModel>
+#include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -40,6 +44,10 @@ class TGridModel : public QAbstractTableModel {
 public:
     using RowId = std::uint32_t;
     static constexpr RowId kNoRow = 0xFFFFFFFFu;
+    // Names a page address and capture time that rows share; rows added without one
+    // have kNoOrigin, whose address is empty and whose time is invalid.
+    using OriginId = std::uint32_t;
+    static constexpr OriginId kNoOrigin = 0;
 
     enum Role {
         RawRole = Qt::UserRole + 1, // the cell's text as stored, for sorting and export
@@ -84,15 +92,23 @@ public:
     // The caption, then each sub-item preceded by U+00A4.
     QStringView joinedText(int row) const { return joinedTextOf(rowIdAt(row)); }
     QStringList rowFields(int row) const;
+    // Where the row at this position came from: empty / invalid when not known.
+    QString rowSource(int row) const { return sourceOf(rowIdAt(row)); }
+    QDateTime rowCaptured(int row) const { return capturedOf(rowIdAt(row)); }
+
+    // The origin of rows captured from `pageAddress` at `captured` (kept in UTC, to the
+    // millisecond). The same pair gives the same id while the grid has rows; Clear
+    // forgets them all.
+    OriginId addOrigin(const QString& pageAddress, const QDateTime& captured);
 
     // Adds a row of these fields (the first is the caption) at its place in the current
     // order; returns its position.
-    int addRow(const QStringList& fields);
+    int addRow(const QStringList& fields, OriginId origin = kNoOrigin);
     // Adds the row that capture makes of one line of record text for a grid of
     // `columns` columns: the line's pieces between U+00A4 fill the fields in order,
     // missing fields are empty, and pieces beyond the last field stay in it with their
     // separators, so no captured text is dropped.
-    int addRecordLine(QStringView line, int columns);
+    int addRecordLine(QStringView line, int columns, OriginId origin = kNoOrigin);
     void removeRowAt(int row);
     // Removes the rows at these positions (any order, repeats allowed), from the last
     // up, announcing each run of neighbouring rows once.
@@ -107,6 +123,9 @@ public:
     int fieldCountOf(RowId id) const { return int(blob(id)->fieldCount); }
     QStringView fieldOf(RowId id, int index) const;
     QStringView joinedTextOf(RowId id) const;
+    OriginId originOf(RowId id) const { return blob(id)->origin; }
+    QString sourceOf(RowId id) const;
+    QDateTime capturedOf(RowId id) const;
     // The rows whose caption equals caption exactly: firstWithCaption, then
     // nextWithCaption until kNoRow, in no particular order.
     RowId firstWithCaption(QStringView caption) const;
@@ -120,6 +139,7 @@ private:
     struct RowBlob {
         std::uint32_t textLength;
         std::uint32_t fieldCount;
+        OriginId origin;
         // followed by fieldCount field ends, then the whole-row text
         const std::uint32_t* ends() const {
             return reinterpret_cast<const std::uint32_t*>(this + 1);
@@ -144,7 +164,18 @@ private:
         QStringView operator()(RowId id) const { return model->fieldOf(id, 0); }
     };
 
-    static BlobPtr allocateBlob(std::size_t fields, std::size_t textLength);
+    struct Origin {
+        std::uint32_t page; // index into m_pages
+        qint64 msecs;       // since the epoch, UTC
+        bool operator==(const Origin&) const = default;
+    };
+    friend std::size_t qHash(const Origin& o, std::size_t seed) {
+        return qHashMulti(seed, o.page, o.msecs);
+    }
+
+    static BlobPtr allocateBlob(std::size_t fields, std::size_t textLength, OriginId origin);
+    void checkOrigin(OriginId origin) const;
+    void clearOrigins();
     const RowBlob* blob(RowId id) const { return m_blobs[id].get(); }
     int insertBlob(BlobPtr b);
     void releaseId(RowId id);
@@ -158,6 +189,11 @@ private:
     TRowOrder m_order;
     TKeyGroupIndex<JoinedKey> m_joinedIndex;
     TKeyGroupIndex<CaptionKey> m_captionIndex;
+    // Entry 0 of each table stands for "not known".
+    std::vector<Origin> m_origins;
+    QHash<Origin, OriginId> m_originIds;
+    QStringList m_pages;
+    QHash<QString, std::uint32_t> m_pageIds;
     int m_sortColumn = 0;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

@@ -4,6 +4,7 @@
 
 #include <QSaveFile>
 
+#include <algorithm>
 #include <exception>
 
 namespace exporter {
@@ -59,15 +60,26 @@ void appendLineEnd(ByteSink& sink) {
     sink.append("\r\n", 2);
 }
 
-ExportStatus writeLines(const IGridSource& grid, char separator, QIODevice* device) {
+ExportStatus writeLines(const IGridSource& grid, char separator, bool sourceColumns,
+                        QIODevice* device) {
     ByteSink sink(device);
     sink.append("\xEF\xBB\xBF", 3);
 
     const int columns = grid.columnCount();
-    for (int c = 0; c < columns; ++c) {
+    // With the source columns every line is padded to the same width first, so they
+    // line up under their captions.
+    const int leading = sourceColumns ? std::max(1, sourcecolumns::leadingColumns(grid)) : 0;
+    for (int c = 0; c < std::max(columns, leading); ++c) {
         if (c > 0)
             appendSeparator(sink, separator);
-        appendField(sink, grid.columnCaption(c), false);
+        appendField(sink, c < columns ? grid.columnCaption(c) : QString(), false);
+    }
+    if (sourceColumns) {
+        for (const QString& caption :
+             {sourcecolumns::kSourceCaption, sourcecolumns::kCapturedCaption}) {
+            appendSeparator(sink, separator);
+            appendField(sink, caption, false);
+        }
     }
     appendLineEnd(sink);
 
@@ -79,6 +91,16 @@ ExportStatus writeLines(const IGridSource& grid, char separator, QIODevice* devi
         for (int i = 1; i < cells; ++i) {
             appendSeparator(sink, separator);
             appendField(sink, grid.cell(r, i), true);
+        }
+        if (sourceColumns) {
+            for (int i = std::max(cells, 1); i < leading; ++i) {
+                appendSeparator(sink, separator);
+                appendField(sink, {}, true);
+            }
+            appendSeparator(sink, separator);
+            appendField(sink, grid.rowSource(r), true);
+            appendSeparator(sink, separator);
+            appendField(sink, sourcecolumns::capturedText(grid.rowCaptured(r)), true);
         }
         appendLineEnd(sink);
     }
@@ -109,20 +131,22 @@ CsvSeparator chooseSeparator(bool tabChecked, bool semicolonChecked) {
     return CsvSeparator::Comma;
 }
 
-ExportStatus MySaveToCSV(const IGridSource& grid, CsvSeparator separator, QIODevice* device) {
+ExportStatus MySaveToCSV(const IGridSource& grid, CsvSeparator separator, QIODevice* device,
+                         bool sourceColumns) {
     if (!device || !device->isWritable())
         return ExportStatus::failure(ExportError::OpenFailed,
                                      QStringLiteral("The device is not open for writing"));
     try {
         if (grid.rowCount() <= 0)
             return ExportStatus::success();
-        return writeLines(grid, char(separatorChar(separator).unicode()), device);
+        return writeLines(grid, char(separatorChar(separator).unicode()), sourceColumns, device);
     } catch (const std::exception& e) {
         return ExportStatus::failure(ExportError::SourceFailed, QString::fromLocal8Bit(e.what()));
     }
 }
 
-ExportStatus MySaveToCSV(const IGridSource& grid, CsvSeparator separator, const QString& fileName) {
+ExportStatus MySaveToCSV(const IGridSource& grid, CsvSeparator separator, const QString& fileName,
+                         bool sourceColumns) {
     try {
         if (grid.rowCount() <= 0)
             return ExportStatus::success();
@@ -134,7 +158,7 @@ ExportStatus MySaveToCSV(const IGridSource& grid, CsvSeparator separator, const 
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return ExportStatus::failure(ExportError::OpenFailed, file.errorString());
-    ExportStatus status = MySaveToCSV(grid, separator, &file);
+    ExportStatus status = MySaveToCSV(grid, separator, &file, sourceColumns);
     if (!status.ok()) {
         file.cancelWriting();
         return status;

@@ -22,11 +22,14 @@ CsvSeparator chooseSeparator(bool tabChecked, bool semicolonChecked);
 // then one line per row (caption, then sub-items), every line ended by CR LF. Every field
 // is quoted and an inner double quote is doubled; carriage returns and line feeds are
 // dropped from row values, while captions are written as they are. A grid without rows
-// writes nothing.
-ExportStatus MySaveToCSV(const IGridSource& grid, CsvSeparator separator, QIODevice* device);
+// writes nothing. With `sourceColumns`, every line is padded with empty fields to the
+// widest of the captions and the rows, then gets a "Source" and a "Captured" field.
+ExportStatus MySaveToCSV(const IGridSource& grid, CsvSeparator separator, QIODevice* device,
+                         bool sourceColumns = false);
 
 // The same into a file, which is replaced as a whole only when everything has been
 // written; a grid without rows leaves the file system untouched.
-ExportStatus MySaveToCSV(const IGridSource& grid, CsvSeparator separator, const QString& fileName);
+ExportStatus MySaveToCSV(const IGridSource& grid, CsvSeparator separator, const QString& fileName,
+                         bool sourceColumns = false);
 
 } // namespace exporter

@@ -1,6 +1,8 @@
 #include "export/SaveCommand.h"
 
+#include "export/JsonLinesWriter.h"
 #include "export/XlsWriter.h"
+#include "export/XlsxWriter.h"
 #include "platform/Failure.h"
 
 #include <QDir>
@@ -15,10 +17,9 @@ QString ChangeFileExt(const QString& fileName, const QString& extension) {
     return fileName + extension;
 }
 
-void WriteCsvOrThrow(const IGridSource& grid, CsvSeparator separator, const QString& fileName) {
-    const ExportStatus status = MySaveToCSV(grid, separator, fileName);
-    if (status.ok())
-        return;
+namespace {
+
+[[noreturn]] void throwFailure(const ExportStatus& status, const QString& fileName) {
     const QString shown = QDir::toNativeSeparators(fileName);
     switch (status.code) {
     case ExportError::OpenFailed:
@@ -27,13 +28,90 @@ void WriteCsvOrThrow(const IGridSource& grid, CsvSeparator separator, const QStr
     case ExportError::WriteFailed:
         throw platform::Failure(
             QStringLiteral("Cannot write file \"%1\". %2").arg(shown, status.message));
+    case ExportError::TooManyRows:
+    case ExportError::TooManyColumns:
+    case ExportError::CellTooLong:
+    case ExportError::TooLarge:
+        throw platform::Failure(
+            QStringLiteral("Cannot save \"%1\": the grid does not fit in this file type (%2). "
+                           "Nothing was written.")
+                .arg(shown, status.message));
     default:
         throw platform::Failure(status.message);
     }
 }
 
+} // namespace
+
+void WriteCsvOrThrow(const IGridSource& grid, CsvSeparator separator, const QString& fileName) {
+    const ExportStatus status = MySaveToCSV(grid, separator, fileName);
+    if (!status.ok())
+        throwFailure(status, fileName);
+}
+
+QString ExtensionOf(FileType type) {
+    switch (type) {
+    case FileType::Xls:
+        return QStringLiteral(".xls");
+    case FileType::Xlsx:
+        return QStringLiteral(".xlsx");
+    case FileType::JsonLines:
+        return QStringLiteral(".jsonl");
+    case FileType::Csv:
+        break;
+    }
+    return QStringLiteral(".csv");
+}
+
+std::optional<FileType> FileTypeOfName(const QString& fileName) {
+    const qsizetype folderEnd = fileName.lastIndexOf(u'/');
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    if (dot <= folderEnd)
+        return std::nullopt;
+    const QString extension = fileName.mid(dot).toLower();
+    for (FileType type : {FileType::Csv, FileType::Xls, FileType::Xlsx, FileType::JsonLines})
+        if (extension == ExtensionOf(type))
+            return type;
+    return std::nullopt;
+}
+
+std::optional<FileType> FileTypeOfFilter(const QString& filter, int index) {
+    const QStringList parts = filter.split(u'|');
+    const qsizetype at = qsizetype(index) * 2 - 1;
+    if (index < 1 || at >= parts.size())
+        return std::nullopt;
+    const QString pattern = parts[at].section(u';', 0, 0).trimmed().toLower();
+    if (pattern == u"*.xls*")
+        return FileType::Xls;
+    if (!pattern.startsWith(u"*."))
+        return std::nullopt;
+    return FileTypeOfName(pattern.mid(1));
+}
+
+ExportStatus SaveGrid(const IGridSource& grid, FileType type, const QString& fileName,
+                      const SaveOptions& options) {
+    switch (type) {
+    case FileType::Xls:
+        return SaveToXLS(grid, fileName);
+    case FileType::Xlsx:
+        return SaveToXLSX(grid, fileName, options.sourceColumns);
+    case FileType::JsonLines:
+        return SaveToJsonLines(grid, fileName, options.sourceColumns);
+    case FileType::Csv:
+        break;
+    }
+    return MySaveToCSV(grid, options.separator, fileName, options.sourceColumns);
+}
+
+void SaveGridOrThrow(const IGridSource& grid, FileType type, const QString& fileName,
+                     const SaveOptions& options) {
+    const ExportStatus status = SaveGrid(grid, type, fileName, options);
+    if (!status.ok())
+        throwFailure(status, fileName);
+}
+
 void runSaveCommand(const IGridSource& grid, platform::FileDialogRequest& sd, int preselectedFilter,
-                    CsvSeparator separator, const QString& fallbackMessage) {
+                    const SaveOptions& options, const QString& fallbackMessage) {
     if (grid.rowCount() <= 0)
         return;
     sd.filterIndex = preselectedFilter;
@@ -43,14 +121,23 @@ void runSaveCommand(const IGridSource& grid, platform::FileDialogRequest& sd, in
     sd.fileName = chosen.fileName;
     sd.filterIndex = chosen.filterIndex;
 
-    if (chosen.filterIndex == kXlsFilter) {
-        if (SaveToXLS(grid, ChangeFileExt(chosen.fileName, QStringLiteral(".xls"))).ok())
+    const FileType type =
+        FileTypeOfFilter(sd.filter, chosen.filterIndex)
+            .value_or(chosen.filterIndex == kXlsFilter ? FileType::Xls : FileType::Csv);
+    if (type == FileType::Xls) {
+        if (SaveToXLS(grid, ChangeFileExt(chosen.fileName, ExtensionOf(FileType::Xls))).ok())
             return;
-        WriteCsvOrThrow(grid, separator, ChangeFileExt(chosen.fileName, QStringLiteral(".csv")));
+        SaveGridOrThrow(grid, FileType::Csv,
+                        ChangeFileExt(chosen.fileName, ExtensionOf(FileType::Csv)), options);
         platform::dialogs().message(fallbackMessage);
         return;
     }
-    WriteCsvOrThrow(grid, separator, ChangeFileExt(chosen.fileName, QStringLiteral(".csv")));
+    SaveGridOrThrow(grid, type, ChangeFileExt(chosen.fileName, ExtensionOf(type)), options);
+}
+
+void runSaveCommand(const IGridSource& grid, platform::FileDialogRequest& sd, int preselectedFilter,
+                    CsvSeparator separator, const QString& fallbackMessage) {
+    runSaveCommand(grid, sd, preselectedFilter, SaveOptions{separator, false}, fallbackMessage);
 }
 
 } // namespace exporter

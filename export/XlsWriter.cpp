@@ -240,7 +240,7 @@ QString pairedSurrogates(QString text) {
 
 // The text a grid value becomes in its cell.
 QString cellText(const IGridSource& grid, int row, int index) {
-    return pairedSurrogates(StripMarkup(grid.cell(row, index)));
+    return WorksheetCellText(grid.cell(row, index));
 }
 
 // The shared string table, built into the workbook records as strings arrive. Records
@@ -557,6 +557,10 @@ QString StripMarkup(const QString& text) {
         result.append(s[i]);
     }
     return result;
+}
+
+QString WorksheetCellText(const QString& value) {
+    return pairedSurrogates(StripMarkup(value));
 }
 
 ExportStatus SaveToXLS(const IGridSource& grid, QIODevice* device) {

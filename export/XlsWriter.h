@@ -19,6 +19,10 @@ constexpr int kXlsMaxCellLength = 32767;
 // next ">", attributes), so ordinary text such as "a < b" or "<name@example.com>" stays.
 QString StripMarkup(const QString& text);
 
+// The text of a worksheet cell made from a grid value: StripMarkup, then every unpaired
+// surrogate replaced by U+FFFD, as readers refuse them otherwise.
+QString WorksheetCellText(const QString& value);
+
 // Writes the grid as an Excel 97-2003 workbook (BIFF8 in a compound document) with one
 // worksheet: sheet row n is grid row n from A1, the caption in column A and the
 // sub-items after it, no row of column captions. Fails without writing anything beyond

@@ -82,6 +82,7 @@ public:
     }
 
     TGridModel& grid() override { return model; }
+    QString pageAddress() override { return u"https://site.example/"_s + wb; }
     void hook(const QString& where) {
         log.append(where);
         if (during && !shuttingDown)
@@ -408,6 +409,30 @@ TEST(CaptureRun, EmptyLineGivesAnEmptyRowEveryTimeAndAClosingBreakNone) {
     EXPECT_EQ(h.model.rowFields(0), (QStringList{u""_s, u""_s, u""_s}));
     CaptureCommand(h);
     EXPECT_EQ(captions(h.model), (QStringList{u""_s, u""_s, u"A"_s, u"B"_s}));
+}
+
+TEST(CaptureRun, RowsKeepThePageTheyCameFromAndTheTime) {
+    FakeHost h;
+    h.model.addRow({u"Brown"_s, u"2 Elm"_s, u"222"_s}); // typed in, no origin
+    h.addPages({{u"p1"_s, {kPage1, true, u"p2"_s}}, {u"p2"_s, {kPage2}}});
+    const QDateTime before = QDateTime::currentDateTimeUtc();
+    CaptureCommand(h);
+    const QDateTime after = QDateTime::currentDateTimeUtc();
+    ASSERT_EQ(captions(h.model), (QStringList{u"Adams"_s, u"Brown"_s, u"Cole"_s, u"Dunn"_s}));
+    QStringList sources;
+    for (int r = 0; r < h.model.rows(); ++r)
+        sources << h.model.rowSource(r);
+    // Brown's line was already a row, so that row keeps what it had.
+    EXPECT_EQ(sources, (QStringList{u"https://site.example/p1"_s, u""_s,
+                                    u"https://site.example/p2"_s, u"https://site.example/p2"_s}));
+    EXPECT_FALSE(h.model.rowCaptured(1).isValid());
+    for (int r : {0, 2, 3}) {
+        const QDateTime t = h.model.rowCaptured(r);
+        EXPECT_EQ(t.timeSpec(), Qt::UTC);
+        EXPECT_LE(before, t);
+        EXPECT_LE(t, after);
+    }
+    EXPECT_LE(h.model.rowCaptured(0), h.model.rowCaptured(2));
 }
 
 TEST(CaptureRun, LinesAlreadyInTheGridAreNotAddedAgain) {

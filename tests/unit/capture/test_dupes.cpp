@@ -209,6 +209,27 @@ TEST(Dedupe, WithoutTemplateShowsTheMessageAndDeletesNothing) {
     EXPECT_EQ(counts, 1);
 }
 
+TEST(Dedupe, TheRowsThatStayKeepTheirOrigins) {
+    TGridModel grid;
+    grid.appendColumns(1);
+    const auto first = grid.addOrigin(u"https://x.example/1"_s, QDateTime::fromSecsSinceEpoch(10));
+    const auto second = grid.addOrigin(u"https://x.example/2"_s, QDateTime::fromSecsSinceEpoch(20));
+    grid.addRow({u"X"_s, u"a"_s}, first);
+    grid.addRow({u"Y"_s, u"b"_s}, first);
+    grid.addRow({u"X"_s, u"a"_s}, second); // the duplicate of the first row
+    grid.addRow({u"Z"_s, u"c"_s}, second);
+    FakeTemplate t;
+    t.dupes = u"1|1"_s;
+    DeleteDuplicates(grid, t, [] {});
+    ASSERT_EQ(grid.rows(), 3);
+    QStringList seen;
+    for (int r = 0; r < grid.rows(); ++r)
+        seen << grid.caption(r).toString() + u' ' + grid.rowSource(r) + u' ' +
+                    QString::number(grid.rowCaptured(r).toSecsSinceEpoch());
+    EXPECT_EQ(seen, (QStringList{u"X https://x.example/1 10"_s, u"Y https://x.example/1 10"_s,
+                                 u"Z https://x.example/2 20"_s}));
+}
+
 // Random grids with few captions (large groups take the value index, small ones the
 // member scan), short rows, markers, empty cells and a random order: the indexed
 // answers must be the plain scan's, row by row and for the whole command.

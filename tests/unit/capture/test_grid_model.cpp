@@ -402,3 +402,101 @@ TEST(RowOrder, MatchesAVectorThroughInsertsAndErases) {
     order.assign(ref);
     EXPECT_EQ(order.toVector(), ref);
 }
+
+// Where rows came from: each row keeps its page address and capture time whatever
+// happens to the rows around it.
+namespace {
+
+QDateTime utc(int minute) {
+    return QDateTime(QDate(2026, 3, 1), QTime(9, minute, 5, 250), Qt::UTC);
+}
+
+QStringList sources(const TGridModel& m) {
+    QStringList out;
+    for (int r = 0; r < m.rows(); ++r)
+        out.append(m.rowSource(r));
+    return out;
+}
+
+} // namespace
+
+TEST(GridModelOrigin, SamePairSameIdAndTimesKeptToTheMillisecondInUtc) {
+    TGridModel m;
+    const auto a = m.addOrigin(u"https://a.example/1"_s, utc(0));
+    EXPECT_NE(a, TGridModel::kNoOrigin);
+    EXPECT_EQ(m.addOrigin(u"https://a.example/1"_s, utc(0)), a);
+    // The same instant given with another offset is the same origin.
+    EXPECT_EQ(m.addOrigin(u"https://a.example/1"_s, utc(0).toOffsetFromUtc(3600)), a);
+    const auto b = m.addOrigin(u"https://a.example/1"_s, utc(1));
+    const auto c = m.addOrigin(u"https://a.example/2"_s, utc(0));
+    EXPECT_NE(b, a);
+    EXPECT_NE(c, a);
+    EXPECT_NE(c, b);
+    EXPECT_EQ(m.addOrigin(QString(), QDateTime()), TGridModel::kNoOrigin);
+
+    m.addRow({u"x"_s}, c);
+    EXPECT_EQ(m.rowSource(0), u"https://a.example/2"_s);
+    EXPECT_EQ(m.rowCaptured(0), utc(0));
+    EXPECT_EQ(m.rowCaptured(0).timeSpec(), Qt::UTC);
+    EXPECT_EQ(m.rowCaptured(0).time().msec(), 250);
+}
+
+TEST(GridModelOrigin, PartlyKnownAndUnknownOrigins) {
+    TGridModel m;
+    m.addRow({u"none"_s});
+    m.addRow({u"page only"_s}, m.addOrigin(u"p"_s, QDateTime()));
+    m.addRow({u"time only"_s}, m.addOrigin(QString(), utc(2)));
+    EXPECT_EQ(sources(m), (QStringList{u""_s, u"p"_s, u""_s}));
+    EXPECT_FALSE(m.rowCaptured(0).isValid());
+    EXPECT_FALSE(m.rowCaptured(1).isValid());
+    EXPECT_EQ(m.rowCaptured(2), utc(2));
+}
+
+TEST(GridModelOrigin, FollowsItsRowThroughSortRemovalAndReusedIds) {
+    TGridModel m;
+    m.appendColumns(1);
+    const auto p1 = m.addOrigin(u"p1"_s, utc(1));
+    const auto p2 = m.addOrigin(u"p2"_s, utc(2));
+    m.addRecordLine(line({u"c"_s, u"1"_s}), 2, p1);
+    m.addRecordLine(line({u"a"_s, u"2"_s}), 2, p2);
+    m.addRow({u"b"_s, u"3"_s}, p1);
+    m.addRow({u"d"_s, u"0"_s}, p2);
+    // Rows go to their place in caption order as they come.
+    EXPECT_EQ(captions(m), (QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s}));
+    EXPECT_EQ(sources(m), (QStringList{u"p2"_s, u"p1"_s, u"p1"_s, u"p2"_s}));
+
+    m.sort(1);
+    EXPECT_EQ(captions(m), (QStringList{u"d"_s, u"c"_s, u"a"_s, u"b"_s}));
+    EXPECT_EQ(sources(m), (QStringList{u"p2"_s, u"p1"_s, u"p2"_s, u"p1"_s}));
+    m.sort(1, Qt::DescendingOrder);
+    EXPECT_EQ(captions(m), (QStringList{u"b"_s, u"a"_s, u"c"_s, u"d"_s}));
+    EXPECT_EQ(sources(m), (QStringList{u"p1"_s, u"p2"_s, u"p1"_s, u"p2"_s}));
+
+    m.removeRowPositions({1, 2});
+    EXPECT_EQ(captions(m), (QStringList{u"b"_s, u"d"_s}));
+    EXPECT_EQ(sources(m), (QStringList{u"p1"_s, u"p2"_s}));
+    EXPECT_EQ(m.rowCaptured(1), utc(2));
+
+    // A new row takes a freed id but not the origin of the row that had it.
+    m.addRow({u"e"_s, u"9"_s});
+    m.addRow({u"f"_s, u"8"_s});
+    EXPECT_EQ(captions(m), (QStringList{u"e"_s, u"f"_s, u"b"_s, u"d"_s}));
+    EXPECT_EQ(sources(m), (QStringList{u""_s, u""_s, u"p1"_s, u"p2"_s}));
+}
+
+TEST(GridModelOrigin, UnknownIdIsRefusedAndClearForgetsOrigins) {
+    TGridModel m;
+    const auto p = m.addOrigin(u"p"_s, utc(3));
+    EXPECT_THROW(m.addRow({u"x"_s}, p + 1), std::out_of_range);
+    EXPECT_THROW(m.addRecordLine(u"x"_s, 1, p + 7), std::out_of_range);
+    EXPECT_EQ(m.rows(), 0);
+    EXPECT_FALSE(m.containsJoinedText(u"x"_s));
+
+    m.addRow({u"x"_s}, p);
+    m.clearRows();
+    EXPECT_THROW(m.addRow({u"y"_s}, p), std::out_of_range);
+    const auto q = m.addOrigin(u"q"_s, utc(4));
+    m.addRow({u"y"_s}, q);
+    EXPECT_EQ(m.rowSource(0), u"q"_s);
+    EXPECT_EQ(m.rowCaptured(0), utc(4));
+}

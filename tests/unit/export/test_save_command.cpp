@@ -2,6 +2,7 @@
 
 #include "export/SaveCommand.h"
 #include "export/XlsWriter.h"
+#include "export/XlsxWriter.h"
 #include "platform/Failure.h"
 #include "tests/support/RecordingDialogs.h"
 
@@ -10,6 +11,9 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <optional>
+#include <stdexcept>
 
 using namespace exporter;
 using exporttest::grid;
@@ -171,4 +175,142 @@ TEST_F(SaveCommand, TextWriteFailureReachesTheCallerWithoutTheFallbackMessage) {
         EXPECT_TRUE(recorder.texts(Kind::Message).isEmpty());
     }
     EXPECT_TRUE(filesIn(dir).isEmpty());
+}
+
+// The file types by name and by the dialog's filter, and the one save entry for every
+// type, as the window and batch runs call it.
+namespace {
+
+const QString kNewFilter =
+    QStringLiteral("Excel Workbook (*.xlsx)|*.xlsx|Excel 97-2003 Workbook (*.xls)|*.xls|"
+                   "Text CSV file|*.csv|JSON Lines|*.jsonl");
+const QByteArray kZipSignature("PK\x03\x04");
+
+} // namespace
+
+TEST(FileTypes, ByNameAndByFilter) {
+    const struct {
+        const char16_t* name;
+        std::optional<FileType> type;
+    } names[] = {
+        {u"a.csv", FileType::Csv},      {u"A.XLSX", FileType::Xlsx},
+        {u"b.xls", FileType::Xls},      {u"c.JsonL", FileType::JsonLines},
+        {u"d.txt", std::nullopt},       {u"e.json", std::nullopt},
+        {u"f.xlsx.bak", std::nullopt},  {u"dir.csv/name", std::nullopt},
+        {u"noextension", std::nullopt}, {u"dir/.jsonl", FileType::JsonLines},
+    };
+    for (const auto& c : names)
+        EXPECT_EQ(FileTypeOfName(QString::fromUtf16(c.name)), c.type)
+            << QString::fromUtf16(c.name).toStdString();
+
+    const QString oldFilter = u"Text CSV file|*.csv|Excel XLS file|*.xls*"_qs;
+    const struct {
+        QString filter;
+        int index;
+        std::optional<FileType> type;
+    } filters[] = {
+        {kNewFilter, 1, FileType::Xlsx},     {kNewFilter, 2, FileType::Xls},
+        {kNewFilter, 3, FileType::Csv},      {kNewFilter, 4, FileType::JsonLines},
+        {kNewFilter, 0, std::nullopt},       {kNewFilter, 5, std::nullopt},
+        {oldFilter, 1, FileType::Csv},       {oldFilter, 2, FileType::Xls},
+        {u"Text|*.txt"_qs, 1, std::nullopt}, {u"Lines|*.JSONL;*.ndjson"_qs, 1, FileType::JsonLines},
+        {u""_qs, 1, std::nullopt},           {u"Broken|"_qs, 1, std::nullopt},
+    };
+    for (const auto& c : filters)
+        EXPECT_EQ(FileTypeOfFilter(c.filter, c.index), c.type)
+            << c.filter.toStdString() << " #" << c.index;
+}
+
+TEST(SaveGrid, WritesEachTypeUnderTheGivenNameWithTheSourceColumnsAsked) {
+    GridData g = grid({u"Name"_qs}, {{u"a"_qs}});
+    g.origins = {{u"https://x.example/p1"_qs, QDateTime(QDate(2026, 3, 1), QTime(9, 0), Qt::UTC)}};
+    const struct {
+        FileType type;
+        bool sourceColumns;
+        QByteArray starts; // the file's first bytes
+        QByteArray holds;  // bytes the file holds uncompressed; empty: not checked
+    } cases[] = {
+        {FileType::Csv, false, "\xEF\xBB\xBF\"Name\"\r\n", {}},
+        {FileType::Csv, true, "\xEF\xBB\xBF\"Name\",\"Source\",\"Captured\"\r\n",
+         "\"https://x.example/p1\",\"2026-03-01T09:00:00Z\""},
+        {FileType::JsonLines, false, "{\"Name\":\"a\"}\n", {}},
+        {FileType::JsonLines, true, "{\"Name\":\"a\",\"Source\":\"https://x.example/p1\",", {}},
+        {FileType::Xlsx, true, kZipSignature, {}},
+        {FileType::Xls, true, kCfbSignature, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ExtensionOf(c.type).toStdString() + (c.sourceColumns ? " sources" : ""));
+        QTemporaryDir dir;
+        // The name is used as it is, whatever its extension.
+        const QString name = dir.filePath(u"out.data"_qs);
+        const SaveOptions options{CsvSeparator::Comma, c.sourceColumns};
+        ASSERT_NO_THROW(SaveGridOrThrow(g, c.type, name, options));
+        const QByteArray bytes = readFile(name);
+        EXPECT_TRUE(bytes.startsWith(c.starts)) << bytes.left(80).toStdString();
+        EXPECT_TRUE(bytes.contains(c.holds));
+        EXPECT_EQ(filesIn(dir), QStringList{u"out.data"_qs});
+    }
+    // The source columns reach the workbook: its reader finds them.
+    QTemporaryDir dir;
+    ASSERT_TRUE(
+        SaveGrid(g, FileType::Xlsx, dir.filePath(u"s.xlsx"_qs), {CsvSeparator::Tab, true}).ok());
+    exporttest::expectSameRows(
+        exporttest::rowsOf(exporttest::runReader(u"read_xlsx.py"_qs, {dir.filePath(u"s.xlsx"_qs)})
+                               .value(u"rows"_qs)),
+        {{u"Name"_qs, u"Source"_qs, u"Captured"_qs},
+         {u"a"_qs, u"https://x.example/p1"_qs, u"2026-03-01T09:00:00Z"_qs}});
+}
+
+TEST_F(SaveCommand, NewTypesFollowTheChosenFilter) {
+    sd.filter = kNewFilter;
+    const struct {
+        int chosenFilter;
+        const char16_t* typed;
+        const char16_t* written;
+        QByteArray starts;
+    } cases[] = {
+        {1, u"r.csv", u"r.xlsx", kZipSignature},
+        {2, u"r.xlsx", u"r.xls", kCfbSignature},
+        {3, u"r", u"r.csv", "\xEF\xBB\xBF\"Name\",\"Town\",\"Source\",\"Captured\"\r\n"},
+        {4, u"r.csv", u"r.jsonl",
+         "{\"Name\":\"a\",\"Town\":\"b\",\"Source\":\"\",\"Captured\":\"\"}\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosenFilter);
+        QTemporaryDir out;
+        recorder.setNextFileName(out.filePath(QString::fromUtf16(c.typed)), c.chosenFilter);
+        runSaveCommand(rows, sd, 1, SaveOptions{CsvSeparator::Comma, true}, kFallback);
+        EXPECT_EQ(QDir(out.path()).entryList(QDir::Files),
+                  QStringList{QString::fromUtf16(c.written)});
+        EXPECT_TRUE(readFile(out.filePath(QString::fromUtf16(c.written))).startsWith(c.starts));
+        EXPECT_EQ(sd.filterIndex, c.chosenFilter);
+    }
+    EXPECT_TRUE(recorder.texts(Kind::Message).isEmpty());
+}
+
+namespace {
+// More rows than a worksheet holds, without any cell behind them.
+struct HugeGrid final : IGridSource {
+    int columnCount() const override { return 1; }
+    QString columnCaption(int) const override { return u"A"_qs; }
+    int rowCount() const override { return kXlsxMaxRows; }
+    int cellCount(int) const override { return 1; }
+    QString cell(int, int) const override { throw std::logic_error("no cell may be read"); }
+};
+} // namespace
+
+TEST_F(SaveCommand, WorkbookTooLargeFailsWithItsReasonAndWritesNothing) {
+    sd.filter = kNewFilter;
+    recorder.setNextFileName(path(u"big.xlsx"_qs), 1);
+    try {
+        runSaveCommand(HugeGrid{}, sd, 1, SaveOptions{}, kFallback);
+        ADD_FAILURE() << "no failure";
+    } catch (const platform::Failure& f) {
+        EXPECT_TRUE(f.message().startsWith(u"Cannot save \""_qs)) << f.what();
+        EXPECT_TRUE(f.message().contains(u"1048576 rows"_qs)) << f.what();
+        EXPECT_TRUE(f.message().contains(u"Nothing was written"_qs)) << f.what();
+    }
+    // No delimited text instead, and no message: that fallback is the old format's.
+    EXPECT_TRUE(filesIn(dir).isEmpty());
+    EXPECT_TRUE(recorder.texts(Kind::Message).isEmpty());
 }
