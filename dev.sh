@@ -13,6 +13,8 @@ PACKAGES=(
     libqt6webenginecore6-bin                         # the engine's helper process
     libgl-dev                                        # Qt's CMake files look for OpenGL
     libxml2-dev                                      # document snapshots for templates
+    libpcre2-dev                                     # declarative templates: bounded patterns
+    libphonenumber-dev                               # declarative templates: telephone numbers
     libcanberra-dev                                  # event sounds
     libgtest-dev libgmock-dev libbenchmark-dev       # tests and benchmarks
     python3 python3-xlrd                             # independent CSV and .xls readers
