@@ -51,7 +51,7 @@ TEST(TemplateFileList, MatchesTheMasksIgnoringCaseAndSortsIgnoringCase) {
     ASSERT_TRUE(dir.isValid());
     for (const char* name :
          {"us_b.orp", "AU_z.ORP", "au_a.orp", "fr.op", "de.opx", ".orp", ".other",
-          "it_shop.orp.bak", "readme.txt", "orp", "es_x.or", "Us_a.orp"})
+          "it_shop.orp.bak", "readme.txt", "orp", "es_x.or", "Us_a.orp", "us_c.orp.json"})
         writeFile(dir.filePath(QString::fromUtf8(name)), "x");
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.orp")));
 
@@ -63,7 +63,8 @@ TEST(TemplateFileList, MatchesTheMasksIgnoringCaseAndSortsIgnoringCase) {
                                   QStringLiteral("fr.op"),
                                   QStringLiteral("it_shop.orp.bak"),
                                   QStringLiteral("Us_a.orp"),
-                                  QStringLiteral("us_b.orp")};
+                                  QStringLiteral("us_b.orp"),
+                                  QStringLiteral("us_c.orp.json")};
     EXPECT_EQ(TemplateFileList(dir.path()), expected);
     EXPECT_TRUE(TemplateFileList(dir.filePath(QStringLiteral("missing"))).isEmpty());
 }
