@@ -198,6 +198,21 @@ int DeclarativeTemplate::RecordCount(IHTMLDocument2* document) const {
     return list ? list->GetLength() : 0;
 }
 
+bool DeclarativeTemplate::waitForPage(IWebBrowser2* browser) {
+    // Time counted in the slices handed to the program, as the kit's own wait does.
+    constexpr std::int32_t slice = 10;
+    for (std::int32_t waited = 0;; waited += slice) {
+        if (browser->GetReadyState() == READYSTATE_COMPLETE)
+            return true;
+        if (waited >= kFollowTimeoutMs || stopRequested())
+            return false;
+        if (!browser->ProcessMessages(slice)) {
+            m_browserGone = true; // shutting down, or the browser is gone
+            return false;
+        }
+    }
+}
+
 const DeclarativeTemplate::FollowedPage& DeclarativeTemplate::follow(const QString& address) {
     if (auto known = m_followed.find(address); known != m_followed.end())
         return known->second;
@@ -211,12 +226,9 @@ const DeclarativeTemplate::FollowedPage& DeclarativeTemplate::follow(const QStri
     const std::u16string target = u16(address);
     browser->Navigate(target.c_str());
     ++m_fetched;
-    if (!orvo::WaitUntilComplete(browser, kFollowTimeoutMs)) {
-        // Shutting down, or the browser is gone, unless the page merely did not come.
-        if (browser->ProcessMessages(0))
+    if (!waitForPage(browser)) {
+        if (!m_browserGone)
             browser->Stop();
-        else
-            m_browserGone = true;
     } else if (!stopRequested()) {
         if (auto doc = Ref<IHTMLDocument2>::adopt(browser->GetDocument())) {
             page.loaded = true;

@@ -74,6 +74,9 @@ private:
         std::map<std::size_t, QString> values; // column index -> value
     };
     const FollowedPage& follow(const QString& address);
+    // Until the service browser has the page; false when it does not come in time, the
+    // run is stopped, or the program shuts down.
+    bool waitForPage(IWebBrowser2* browser);
     const char16_t* keepText(const QString& text, int slot);
 
     Description m_d;

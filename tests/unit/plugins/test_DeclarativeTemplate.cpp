@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <functional>
 #include <map>
 
 using namespace declarative;
@@ -322,13 +323,18 @@ public:
     const char16_t* GetLocationURL() override { return ToTemplateText(location); }
     void Stop() override { ++stops; }
     OrvoBool ProcessMessages(std::int32_t) override {
+        ++slices;
         if (shuttingDown)
             return 0;
+        if (whileWaiting)
+            whileWaiting();
         if (!hanging.contains(location))
             state = READYSTATE_COMPLETE;
         return 1;
     }
 
+    std::function<void()> whileWaiting; // the user's commands during a wait
+    int slices = 0;
     std::uint32_t refs = 1;
     std::int32_t state = READYSTATE_COMPLETE;
     bool shuttingDown = false;
@@ -416,6 +422,31 @@ TEST_F(Follow, StopAndShutdownEndTheFetchingButKeepTheRecords) {
     ASSERT_EQ(rows.size(), 5);
     EXPECT_EQ(rows[0], q("One\xc2\xa4\xc2\xa0\xc2\xa4\xc2\xa0"));
     EXPECT_EQ(service.navigations.size(), 1); // the browser is not asked again
+}
+
+TEST_F(Follow, APageThatNeverComesIsGivenUpAfterTwentySeconds) {
+    t->SetWantsEmail(1);
+    t->SetStop(0);
+    service.pages.clear();
+    service.hanging.insert(q("https://dir.example/list/d/1"));
+    OrvoRef<IHTMLDocument2> doc(parse(q("<ul><li><a href='d/1'>One</a></li></ul>"), kPageUrl));
+    EXPECT_EQ(lines(t->GetData(doc.get())), QStringList{q("One\xc2\xa4\xc2\xa0\xc2\xa4\xc2\xa0")});
+    EXPECT_EQ(service.slices, kFollowTimeoutMs / 10);
+    EXPECT_EQ(service.stops, 1);
+}
+
+TEST_F(Follow, StoppingDuringAWaitEndsItAtOnce) {
+    t->SetWantsEmail(1);
+    t->SetStop(0);
+    service.hanging.insert(q("https://dir.example/list/d/1"));
+    service.whileWaiting = [this] {
+        if (service.slices == 3)
+            t->SetStop(1); // the user presses Capture again
+    };
+    const QStringList rows = capture();
+    ASSERT_EQ(rows.size(), 5);
+    EXPECT_EQ(service.slices, 3);
+    EXPECT_EQ(service.navigations.size(), 1);
 }
 
 TEST(FollowWithoutBrowser, GivesEmptyFields) {
