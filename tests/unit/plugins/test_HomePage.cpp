@@ -69,6 +69,42 @@ TEST(TemplateFileList, MatchesTheMasksIgnoringCaseAndSortsIgnoringCase) {
     EXPECT_TRUE(TemplateFileList(dir.filePath(QStringLiteral("missing"))).isEmpty());
 }
 
+struct DataHomeCase {
+    const char* xdgDataHome; // null: unset
+    const char* expected;    // "~" stands for the home folder
+};
+class UserFolder : public ::testing::TestWithParam<DataHomeCase> {
+protected:
+    void SetUp() override {
+        hadValue = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+        saved = qgetenv("XDG_DATA_HOME");
+    }
+    void TearDown() override {
+        if (hadValue)
+            qputenv("XDG_DATA_HOME", saved);
+        else
+            qunsetenv("XDG_DATA_HOME");
+    }
+    QByteArray saved;
+    bool hadValue = false;
+};
+TEST_P(UserFolder, FollowsTheXdgDataHome) {
+    if (GetParam().xdgDataHome)
+        qputenv("XDG_DATA_HOME", GetParam().xdgDataHome);
+    else
+        qunsetenv("XDG_DATA_HOME");
+    QString expected = QString::fromUtf8(GetParam().expected);
+    expected.replace(u'~', QDir::homePath());
+    EXPECT_EQ(UserTemplateFolder(), expected);
+}
+INSTANTIATE_TEST_SUITE_P(
+    HomePage, UserFolder,
+    ::testing::Values(DataHomeCase{"/data/me", "/data/me/trawlex/templates"},
+                      DataHomeCase{"/data/me/", "/data/me/trawlex/templates"},
+                      DataHomeCase{nullptr, "~/.local/share/trawlex/templates"},
+                      DataHomeCase{"", "~/.local/share/trawlex/templates"},
+                      DataHomeCase{"relative/dir", "~/.local/share/trawlex/templates"}));
+
 TEST(CountryTable, CodesAndNames) {
     EXPECT_EQ(CountryCode(QStringLiteral("AU_shops.orp")), u"au"_s);
     EXPECT_EQ(CountryCode(QStringLiteral("\u00C9s.orp")), QStringLiteral("\u00C9s"));
