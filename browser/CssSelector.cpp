@@ -73,6 +73,10 @@ std::string lowerAscii(std::string s) {
     return s;
 }
 
+// Compound selectors joined by combinators in one selector. Matching costs up to steps times
+// the page's depth per element; real selectors have a handful.
+constexpr size_t kMaxSteps = 64;
+
 // A recursive-descent reader over the selector text as UTF-8.
 class Parser {
 public:
@@ -241,6 +245,9 @@ private:
                 comb = Combinator::Descendant;
             if (!comb)
                 return complex;
+            if (complex.compounds.size() >= kMaxSteps)
+                return fail<Complex>("more than " + std::to_string(kMaxSteps) +
+                                     " steps in one selector");
             skipBlanks();
             auto next = parseCompound(false);
             if (!next)

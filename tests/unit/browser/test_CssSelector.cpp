@@ -134,6 +134,16 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"a ! b", "unexpected '!' at position 3"},
         ErrorCase{"a\xc3\xa9=", "unexpected '=' at position 4"}));
 
+TEST(Selectors, ASelectorOfTooManyStepsIsRefused) {
+    QString sixtyFour, sixtyFive;
+    for (int i = 0; i < 64; ++i)
+        sixtyFour += QString::fromLatin1(i ? " a" : "a");
+    sixtyFive = sixtyFour + QStringLiteral(" > a");
+    EXPECT_TRUE(CompileSelectors(sixtyFour).selectors);
+    EXPECT_EQ(CompileSelectors(sixtyFive).error,
+              QStringLiteral("more than 64 steps in one selector"));
+}
+
 TEST(Selectors, TheOldEntryPointStillAnswersNullForErrors) {
     EXPECT_FALSE(ParseSelectors(QStringLiteral("a:foo")));
     EXPECT_TRUE(ParseSelectors(QStringLiteral("a:first-child")));
