@@ -7,7 +7,10 @@
 // them through NextAction():
 //   1. after GetData of the page on show, the run asks NextAction(); for Click/Scroll it
 //      counts the records (RecordCount of a fresh snapshot), then has the main browser
-//      click the first element matching `selector` (or scroll to the end of the page);
+//      click the first element matching `selector` (or scroll to the end of the page),
+//      by a script run in the page: `document.querySelector(sel)?.click()` for CSS,
+//      `document.evaluate(expr, ...)` for XPath, `scrollTo(0, scrollHeight)` to scroll
+//      (a script call on the engine's page, which the browser class does not offer yet);
 //   2. it polls fresh snapshots (ProcessMessages in between) until RecordCount grows,
 //      for at most kActionWaitMs; then GetData of the new snapshot, whose rows already in
 //      the grid are not added again;
@@ -31,7 +34,7 @@ namespace declarative {
 // The longest wait for a followed page, and for new records after a click or a scroll.
 inline constexpr int kFollowTimeoutMs = 20000;
 inline constexpr int kActionWaitMs = 10000;
-// Followed addresses remembered per run; beyond that the oldest answers are dropped.
+// Followed addresses remembered per run; beyond that one answer is dropped for each new one.
 inline constexpr std::size_t kMaxRememberedPages = 100000;
 
 struct NextAction {
