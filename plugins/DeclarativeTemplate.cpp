@@ -78,9 +78,28 @@ QString protectedEmail(IHTMLElement* e) {
     return {};
 }
 
+// The patterns' give-ups on one page. Each give-up costs the matcher's whole step limit;
+// once a page has had kMaxGiveUps of them, the patterns that gave up there are not run
+// again on it (their fields stay empty), so a pathological pattern costs a page a bounded
+// time whatever its number of records and columns.
+class PatternBudget {
+public:
+    static constexpr int kMaxGiveUps = 20;
+    explicit PatternBudget(std::size_t columns) : m_gaveUp(columns, false) {}
+    bool exhausted(std::size_t column) const { return m_total >= kMaxGiveUps && m_gaveUp[column]; }
+    void gaveUp(std::size_t column) {
+        m_gaveUp[column] = true;
+        ++m_total;
+    }
+
+private:
+    std::vector<bool> m_gaveUp;
+    int m_total = 0;
+};
+
 // The field's value from element e (null: nothing matched), before RecordField.
-QString fieldValue(IHTMLElement* e, const Column& c, const QString& pageUrl,
-                   const QString& region) {
+QString fieldValue(IHTMLElement* e, const Column& c, std::size_t column, PatternBudget& budget,
+                   const QString& pageUrl, const QString& region) {
     if (e == nullptr)
         return {};
     QString value;
@@ -92,8 +111,14 @@ QString fieldValue(IHTMLElement* e, const Column& c, const QString& pageUrl,
             value = ResolveAddress(pageUrl, value);
     }
     if (c.pattern) {
-        const Regex::Result r = c.pattern->Match(value);
-        value = r.outcome == Regex::Outcome::Match ? r.value : QString();
+        if (budget.exhausted(column)) {
+            value.clear();
+        } else {
+            const Regex::Result r = c.pattern->Match(value);
+            if (r.outcome == Regex::Outcome::GaveUp)
+                budget.gaveUp(column);
+            value = r.outcome == Regex::Outcome::Match ? r.value : QString();
+        }
     }
     switch (c.clean) {
     case Clean::Text:
@@ -233,12 +258,13 @@ const DeclarativeTemplate::FollowedPage& DeclarativeTemplate::follow(const QStri
         if (auto doc = Ref<IHTMLDocument2>::adopt(browser->GetDocument())) {
             page.loaded = true;
             const QString pageUrl = read(doc->GetURL());
+            PatternBudget budget(m_d.columns.size());
             for (std::size_t i = 0; i < m_d.columns.size(); ++i) {
                 const Column& c = m_d.columns[i];
                 if (c.follow.empty())
                     continue;
                 const auto e = firstIn(doc.get(), c.select);
-                page.values[i] = fieldValue(e.get(), c, pageUrl, m_d.region);
+                page.values[i] = fieldValue(e.get(), c, i, budget, pageUrl, m_d.region);
             }
         }
     }
@@ -251,6 +277,7 @@ const char16_t* DeclarativeTemplate::GetData(IHTMLDocument2* document) {
     if (!document)
         return keepText({}, 1);
     const QString pageUrl = read(document->GetURL());
+    PatternBudget budget(m_d.columns.size());
     QString out;
     for (const auto& record : allIn(document, m_d.records)) {
         if (!out.isEmpty())
@@ -260,7 +287,7 @@ const char16_t* DeclarativeTemplate::GetData(IHTMLDocument2* document) {
             QString value;
             if (c.follow.empty()) {
                 const auto e = firstIn(record.get(), c.select);
-                value = fieldValue(e.get(), c, pageUrl, m_d.region);
+                value = fieldValue(e.get(), c, i, budget, pageUrl, m_d.region);
             } else if (wantsEmail()) {
                 const auto link = firstIn(record.get(), c.follow);
                 const QString address =

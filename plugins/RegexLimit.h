@@ -24,10 +24,10 @@ public:
 
     Result Match(const QString& subject) const;
 
-    // Steps of the matcher allowed for one subject; generous for any sane pattern over a
-    // field's text.
-    static constexpr unsigned kMatchLimit = 200000;
-    static constexpr unsigned kDepthLimit = 5000;
+    // Steps of the matcher allowed for one subject (a few milliseconds); generous for any
+    // sane pattern over a field's text, which takes hundreds.
+    static constexpr unsigned kMatchLimit = 20000;
+    static constexpr unsigned kDepthLimit = 2000;
 
 private:
     struct Code;
