@@ -9,6 +9,7 @@
 #include <QJsonParseError>
 #include <QJsonValue>
 
+#include <cmath>
 #include <initializer_list>
 
 namespace declarative {
@@ -88,7 +89,8 @@ int whole(const QJsonObject& o, const QString& path, const char* key, int low, i
         return fallback;
     const QString where = join(path, QLatin1String(key));
     const double d = v.toDouble(-1.0);
-    if (!v.isDouble() || d != static_cast<double>(static_cast<long long>(d)) || d < low || d > high)
+    // The range first: casting a huge number to an integer type is undefined.
+    if (!v.isDouble() || !(d >= low && d <= high) || d != std::floor(d))
         refuse(where, QStringLiteral("must be a whole number from %1 to %2").arg(low).arg(high));
     return static_cast<int>(d);
 }

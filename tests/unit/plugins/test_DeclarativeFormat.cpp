@@ -170,6 +170,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "columns[0].width: must be a whole number from 1 to 10000"},
         BadFile{"width text", withColumns(b("{\"name\": \"A\", \"width\": \"9\"}")),
                 "columns[0].width: must be a whole number from 1 to 10000"},
+        BadFile{"width huge", withColumns(b("{\"name\": \"A\", \"width\": 1e300}")),
+                "columns[0].width: must be a whole number from 1 to 10000"},
         BadFile{"key not boolean", withColumns(b("{\"name\": \"A\", \"key\": 1}")),
                 "columns[0].key: must be true or false"},
         BadFile{"clean", withColumns(b("{\"name\": \"A\", \"clean\": \"fax\"}")),
