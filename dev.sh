@@ -15,6 +15,8 @@ PACKAGES=(
     libgl-dev                                        # Qt's CMake files look for OpenGL
     libxml2-dev                                      # document snapshots for templates
     libxlsxwriter-dev zlib1g-dev                     # .xlsx export; zlib reads it back
+    libpcre2-dev                                     # declarative templates: bounded patterns
+    libphonenumber-dev                               # declarative templates: telephone numbers
     libcanberra-dev                                  # event sounds
     libsqlite3-dev                                   # the crash-safe capture journal
     libgtest-dev libgmock-dev libbenchmark-dev       # tests and benchmarks

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace browser {
@@ -21,6 +22,7 @@ enum class Pseudo {
     FirstOfType,
     LastOfType,
     NthOfType,
+    NthLastOfType,
     Empty,
     Root,
     Not
@@ -71,6 +73,10 @@ std::string lowerAscii(std::string s) {
     return s;
 }
 
+// Compound selectors joined by combinators in one selector. Matching costs up to steps times
+// the page's depth per element; real selectors have a handful.
+constexpr size_t kMaxSteps = 64;
+
 // A recursive-descent reader over the selector text as UTF-8.
 class Parser {
 public:
@@ -78,6 +84,9 @@ public:
 
     std::optional<SelectorList> parseList() {
         SelectorList list;
+        skipBlanks();
+        if (atEnd())
+            return fail<SelectorList>("empty selector");
         do {
             skipBlanks();
             auto complex = parseComplex();
@@ -87,11 +96,28 @@ public:
             skipBlanks();
         } while (eat(','));
         if (!atEnd())
-            return std::nullopt;
+            return unexpected<SelectorList>();
         return list;
     }
 
+    const std::string& error() const { return m_error; }
+
 private:
+    // Records the first problem found; every caller then unwinds with nullopt.
+    template <class T = bool> std::optional<T> fail(std::string message) {
+        if (m_error.empty())
+            m_error = std::move(message);
+        return std::nullopt;
+    }
+    template <class T = bool> std::optional<T> unexpected() {
+        if (atEnd())
+            return fail<T>("unexpected end of selector");
+        std::string what(1, m_s[m_pos]);
+        // Whole UTF-8 sequence, so the message stays valid text.
+        for (size_t i = m_pos + 1; i < m_s.size() && (m_s[i] & 0xC0) == 0x80; ++i)
+            what += m_s[i];
+        return fail<T>("unexpected '" + what + "' at position " + std::to_string(m_pos + 1));
+    }
     bool atEnd() const { return m_pos >= m_s.size(); }
     char peek() const { return atEnd() ? '\0' : m_s[m_pos]; }
     bool eat(char c) {
@@ -202,7 +228,7 @@ private:
 
     std::optional<Complex> parseComplex() {
         Complex complex;
-        auto first = parseCompound();
+        auto first = parseCompound(false);
         if (!first)
             return std::nullopt;
         complex.compounds.push_back(std::move(*first));
@@ -219,8 +245,11 @@ private:
                 comb = Combinator::Descendant;
             if (!comb)
                 return complex;
+            if (complex.compounds.size() >= kMaxSteps)
+                return fail<Complex>("more than " + std::to_string(kMaxSteps) +
+                                     " steps in one selector");
             skipBlanks();
-            auto next = parseCompound();
+            auto next = parseCompound(false);
             if (!next)
                 return std::nullopt;
             complex.combinators.push_back(*comb);
@@ -228,7 +257,9 @@ private:
         }
     }
 
-    std::optional<Compound> parseCompound() {
+    // inNot: inside :not(), which takes no further :not() (so the nesting, and the
+    // parser's recursion, stays one level deep).
+    std::optional<Compound> parseCompound(bool inNot) {
         Compound c;
         bool any = false;
         if (eat('*')) {
@@ -241,12 +272,13 @@ private:
             if (eat('#')) {
                 auto id = readIdent();
                 if (!id)
-                    return std::nullopt;
+                    return fail<Compound>("'#' without an id at position " + std::to_string(m_pos));
                 c.ids.push_back(*id);
             } else if (eat('.')) {
                 auto cls = readIdent();
                 if (!cls)
-                    return std::nullopt;
+                    return fail<Compound>("'.' without a class name at position " +
+                                          std::to_string(m_pos));
                 c.classes.push_back(*cls);
             } else if (eat('[')) {
                 auto attr = parseAttr();
@@ -254,7 +286,7 @@ private:
                     return std::nullopt;
                 c.attrs.push_back(std::move(*attr));
             } else if (eat(':')) {
-                auto pseudo = parsePseudo();
+                auto pseudo = parsePseudo(inNot);
                 if (!pseudo)
                     return std::nullopt;
                 c.pseudos.push_back(std::move(*pseudo));
@@ -264,7 +296,7 @@ private:
             any = true;
         }
         if (!any)
-            return std::nullopt;
+            return unexpected<Compound>();
         return c;
     }
 
@@ -273,7 +305,8 @@ private:
         skipBlanks();
         auto name = readIdent();
         if (!name)
-            return std::nullopt;
+            return fail<AttrTest>("attribute name expected after '[' at position " +
+                                  std::to_string(m_pos + 1));
         t.name = lowerAscii(*name);
         skipBlanks();
         if (eat(']'))
@@ -301,18 +334,19 @@ private:
                 }
             }
             if (!found)
-                return std::nullopt;
+                return unexpected<AttrTest>();
         }
         skipBlanks();
         if (peek() == '"' || peek() == '\'') {
             auto v = readString();
             if (!v)
-                return std::nullopt;
+                return fail<AttrTest>("unclosed string in attribute selector");
             t.value = *v;
         } else {
             auto v = readIdent();
             if (!v)
-                return std::nullopt;
+                return fail<AttrTest>("attribute value expected at position " +
+                                      std::to_string(m_pos + 1));
             t.value = *v;
         }
         skipBlanks();
@@ -325,7 +359,8 @@ private:
         }
         skipBlanks();
         if (!eat(']'))
-            return std::nullopt;
+            return atEnd() ? fail<AttrTest>("unclosed attribute selector, ']' missing")
+                           : unexpected<AttrTest>();
         return t;
     }
 
@@ -384,10 +419,17 @@ private:
         return toInt(bs, b);
     }
 
-    std::optional<PseudoTest> parsePseudo() {
+    std::optional<PseudoTest> parsePseudo(bool inNot) {
+        if (peek() == ':') {
+            ++m_pos;
+            const auto element = readIdent();
+            return fail<PseudoTest>("pseudo-element '::" + element.value_or("") +
+                                    "' selects no element");
+        }
         auto name = readIdent();
         if (!name)
-            return std::nullopt;
+            return fail<PseudoTest>("pseudo-class name expected after ':' at position " +
+                                    std::to_string(m_pos));
         const std::string n = lowerAscii(*name);
         static const struct {
             const char* name;
@@ -400,38 +442,54 @@ private:
                      {"empty", Pseudo::Empty},
                      {"root", Pseudo::Root}};
         for (const auto& p : plain)
-            if (n == p.name)
+            if (n == p.name) {
+                if (peek() == '(')
+                    return fail<PseudoTest>("':" + n + "' takes no argument");
                 return PseudoTest{p.kind, 0, 0, {}};
+            }
+        const bool functional = n == "nth-child" || n == "nth-last-child" || n == "nth-of-type" ||
+                                n == "nth-last-of-type" || n == "not";
+        if (!functional)
+            return fail<PseudoTest>("unknown pseudo-class ':" + *name + "'");
         if (!eat('('))
-            return std::nullopt;
+            return fail<PseudoTest>("':" + n + "()' needs an argument in parentheses");
         PseudoTest t{Pseudo::NthChild, 0, 0, {}};
-        if (n == "nth-child" || n == "nth-last-child" || n == "nth-of-type") {
-            t.kind = n == "nth-child"        ? Pseudo::NthChild
-                     : n == "nth-last-child" ? Pseudo::NthLastChild
-                                             : Pseudo::NthOfType;
-            if (!parseNth(t.a, t.b))
-                return std::nullopt;
-        } else if (n == "not") {
+        if (n == "not") {
+            if (inNot)
+                return fail<PseudoTest>("':not()' cannot be nested");
             t.kind = Pseudo::Not;
             do {
                 skipBlanks();
-                auto inner = parseCompound();
+                auto inner = parseCompound(true);
                 if (!inner)
                     return std::nullopt;
                 t.negated.push_back(std::move(*inner));
                 skipBlanks();
             } while (eat(','));
         } else {
-            return std::nullopt;
+            t.kind = n == "nth-child"        ? Pseudo::NthChild
+                     : n == "nth-last-child" ? Pseudo::NthLastChild
+                     : n == "nth-of-type"    ? Pseudo::NthOfType
+                                             : Pseudo::NthLastOfType;
+            const size_t start = m_pos;
+            if (!parseNth(t.a, t.b)) {
+                const size_t end = m_s.find(')', start);
+                return fail<PseudoTest>(
+                    "invalid argument of ':" + n + "()': '" +
+                    m_s.substr(start, end == std::string::npos ? std::string::npos : end - start) +
+                    "' (expected an+b, odd, even or a number)");
+            }
         }
         skipBlanks();
         if (!eat(')'))
-            return std::nullopt;
+            return atEnd() ? fail<PseudoTest>("')' missing after ':" + n + "('")
+                           : unexpected<PseudoTest>();
         return t;
     }
 
     std::string m_s;
     size_t m_pos = 0;
+    std::string m_error;
 };
 
 // --- matching ---
@@ -530,6 +588,8 @@ bool pseudoMatches(const PseudoTest& p, const xmlNode* el) {
         return nthMatches(p.a, p.b, position(el, true, false));
     case Pseudo::NthOfType:
         return nthMatches(p.a, p.b, position(el, false, true));
+    case Pseudo::NthLastOfType:
+        return nthMatches(p.a, p.b, position(el, true, true));
     case Pseudo::Empty:
         for (const xmlNode* k = el->children; k; k = k->next)
             if (k->type == XML_ELEMENT_NODE ||
@@ -579,7 +639,42 @@ bool compoundMatches(const Compound& c, const xmlNode* el) {
     return true;
 }
 
-bool complexMatches(const Complex& cx, size_t index, const xmlNode* el) {
+// Failed (compound index, element) pairs of one match. Descendant and sibling
+// combinators retry every ancestor or earlier sibling; without remembering failures a
+// selector of many such steps over a deep page costs exponential time.
+class Failures {
+public:
+    bool contains(size_t index, const xmlNode* el) const {
+        return m_set.find(Key{index, el}) != m_set.end();
+    }
+    void add(size_t index, const xmlNode* el) { m_set.insert(Key{index, el}); }
+
+private:
+    struct Key {
+        size_t index;
+        const xmlNode* el;
+        bool operator==(const Key&) const = default;
+    };
+    struct Hash {
+        size_t operator()(const Key& k) const {
+            return std::hash<const void*>()(k.el) ^ (k.index * 0x9E3779B97F4A7C15ull);
+        }
+    };
+    std::unordered_set<Key, Hash> m_set;
+};
+
+bool complexMatches(const Complex& cx, size_t index, const xmlNode* el, Failures& failed);
+
+bool tryMatch(const Complex& cx, size_t index, const xmlNode* el, Failures& failed) {
+    if (failed.contains(index, el))
+        return false;
+    if (complexMatches(cx, index, el, failed))
+        return true;
+    failed.add(index, el);
+    return false;
+}
+
+bool complexMatches(const Complex& cx, size_t index, const xmlNode* el, Failures& failed) {
     if (!compoundMatches(cx.compounds[index], el))
         return false;
     if (index == 0)
@@ -587,20 +682,20 @@ bool complexMatches(const Complex& cx, size_t index, const xmlNode* el) {
     switch (cx.combinators[index - 1]) {
     case Combinator::Child: {
         const xmlNode* p = parentElement(el);
-        return p && complexMatches(cx, index - 1, p);
+        return p && complexMatches(cx, index - 1, p, failed);
     }
     case Combinator::Descendant:
         for (const xmlNode* p = parentElement(el); p; p = parentElement(p))
-            if (complexMatches(cx, index - 1, p))
+            if (tryMatch(cx, index - 1, p, failed))
                 return true;
         return false;
     case Combinator::Adjacent: {
         const xmlNode* s = previousElement(el);
-        return s && complexMatches(cx, index - 1, s);
+        return s && complexMatches(cx, index - 1, s, failed);
     }
     case Combinator::Sibling:
         for (const xmlNode* s = previousElement(el); s; s = previousElement(s))
-            if (complexMatches(cx, index - 1, s))
+            if (tryMatch(cx, index - 1, s, failed))
                 return true;
         return false;
     }
@@ -609,20 +704,29 @@ bool complexMatches(const Complex& cx, size_t index, const xmlNode* el) {
 
 } // namespace
 
-std::shared_ptr<const SelectorList> ParseSelectors(const QString& text) {
+SelectorCompile CompileSelectors(const QString& text) {
     Parser parser(text.toStdString());
     auto list = parser.parseList();
-    if (!list)
-        return nullptr;
-    return std::make_shared<const SelectorList>(std::move(*list));
+    if (!list) {
+        const std::string& error = parser.error();
+        return {nullptr,
+                error.empty() ? QStringLiteral("invalid selector") : QString::fromStdString(error)};
+    }
+    return {std::make_shared<const SelectorList>(std::move(*list)), {}};
+}
+
+std::shared_ptr<const SelectorList> ParseSelectors(const QString& text) {
+    return CompileSelectors(text).selectors;
 }
 
 bool MatchesSelectors(const SelectorList& selectors, const _xmlNode* element) {
     if (element == nullptr || element->type != XML_ELEMENT_NODE)
         return false;
-    for (const auto& cx : selectors.selectors)
-        if (complexMatches(cx, cx.compounds.size() - 1, element))
+    for (const auto& cx : selectors.selectors) {
+        Failures failed;
+        if (complexMatches(cx, cx.compounds.size() - 1, element, failed))
             return true;
+    }
     return false;
 }
 

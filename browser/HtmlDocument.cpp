@@ -8,6 +8,7 @@
 
 #include <libxml/HTMLparser.h>
 #include <libxml/HTMLtree.h>
+#include <libxml/xmlerror.h>
 #include <libxml/xpath.h>
 
 #include <QByteArray>
@@ -502,6 +503,69 @@ IHTMLDocument2* CreateHtmlDocument(const HtmlSource& source) {
         return nullptr;
     snap->body = findBody(snap->doc);
     return new Document(std::move(snap));
+}
+
+namespace {
+
+// libxml2 reports XPath compile errors by code only.
+const char* xpathProblem(int code) {
+    switch (code) {
+    case XML_XPATH_NUMBER_ERROR:
+        return "invalid number";
+    case XML_XPATH_UNFINISHED_LITERAL_ERROR:
+        return "unfinished string";
+    case XML_XPATH_START_LITERAL_ERROR:
+        return "string expected";
+    case XML_XPATH_VARIABLE_REF_ERROR:
+        return "invalid variable name";
+    case XML_XPATH_UNDEF_VARIABLE_ERROR:
+        return "undefined variable";
+    case XML_XPATH_INVALID_PREDICATE_ERROR:
+        return "invalid predicate";
+    case XML_XPATH_UNCLOSED_ERROR:
+        return "missing closing bracket or parenthesis";
+    case XML_XPATH_UNKNOWN_FUNC_ERROR:
+        return "unknown function";
+    case XML_XPATH_INVALID_ARITY:
+        return "wrong number of arguments";
+    case XML_XPATH_UNDEF_PREFIX_ERROR:
+        return "undefined namespace prefix";
+    case XML_XPATH_INVALID_CHAR_ERROR:
+        return "invalid character";
+    default:
+        return "invalid expression";
+    }
+}
+
+void keepXPathError(void* userData, xmlErrorPtr error) {
+    auto* out = static_cast<QString*>(userData);
+    if (!out->isEmpty() || error == nullptr)
+        return;
+    *out = QString::fromUtf8(xpathProblem(error->code));
+    if (error->int1 >= 0)
+        *out += QStringLiteral(" at offset %1").arg(error->int1);
+}
+
+} // namespace
+
+QString XPathError(const QString& expression) {
+    const QByteArray text = expression.toUtf8();
+    if (text.trimmed().isEmpty())
+        return QStringLiteral("empty expression");
+    xmlXPathContextPtr ctx = xmlXPathNewContext(nullptr);
+    if (ctx == nullptr)
+        return QStringLiteral("out of memory");
+    QString error;
+    ctx->error = keepXPathError;
+    ctx->userData = &error;
+    const QuietGenericErrors quiet;
+    xmlXPathCompExprPtr compiled = xmlXPathCtxtCompile(ctx, BAD_CAST text.constData());
+    xmlXPathFreeContext(ctx);
+    if (compiled) {
+        xmlXPathFreeCompExpr(compiled);
+        return {};
+    }
+    return error.isEmpty() ? QStringLiteral("invalid expression") : error;
 }
 
 QString FromOrvoText(const char16_t* text) {

@@ -28,6 +28,10 @@ bool IsHtmlContentType(const QString& contentType);
 // (plain text, a picture, a download).
 IHTMLDocument2* CreateHtmlDocument(const HtmlSource& source);
 
+// Why expression is not XPath 1.0 ("Invalid expression at offset 4"); empty when it
+// compiles.
+QString XPathError(const QString& expression);
+
 // Reads a kit text (null reads as empty).
 QString FromOrvoText(const char16_t* text);
 

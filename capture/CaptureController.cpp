@@ -63,6 +63,7 @@ public:
     }
 
     TGridModel& grid() override { return *m_c.m_grid; }
+    QString pageAddress() override { return m_c.m_pages.address(); }
 
     void waitUntilReady(Browser b) override {
         // Asked afresh on every pass: the browsers are not the controller's to keep.

@@ -29,6 +29,8 @@ public:
     virtual void navigate(Browser browser, const QString& url) = 0;
     // The main browser's document as templates get it: a new reference, or null.
     virtual IHTMLDocument2* document() = 0;
+    // The address of the page on show in the main browser: where captured rows come from.
+    virtual QString address() { return {}; }
 };
 
 // What a run shows while it goes. Every member has the behaviour of a program without a

@@ -45,4 +45,8 @@ IHTMLDocument2* WebCapturePages::document() {
     return browser::DocumentOf(m_main);
 }
 
+QString WebCapturePages::address() {
+    return m_main ? m_main->LocationURL() : QString();
+}
+
 } // namespace capture

@@ -17,6 +17,7 @@ public:
     bool isReady(Browser browser) override;
     void navigate(Browser browser, const QString& url) override;
     IHTMLDocument2* document() override;
+    QString address() override;
 
 private:
     platform::TWebBrowser* browserOf(Browser role) const;

@@ -89,6 +89,13 @@ QStringList TemplateFileList(const QString& folder) {
     return files;
 }
 
+QString UserTemplateFolder() {
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir::cleanPath(base + QStringLiteral("/trawlex/templates"));
+}
+
 QString CountryCode(const QString& fileName) {
     return asciiLower(fileName.left(2));
 }

@@ -17,6 +17,12 @@ inline constexpr char16_t kTemplateMasks[] = u"*.orp*;*.op*;.o*";
 // case. An unreadable or missing folder gives an empty list.
 QStringList TemplateFileList(const QString& folder);
 
+// The user's own template folder, listed after the program folder so that templates can be
+// added without write access there: $XDG_DATA_HOME/trawlex/templates, or
+// ~/.local/share/trawlex/templates when XDG_DATA_HOME is unset, empty or relative (as the
+// XDG base directory rules say). Not created here.
+QString UserTemplateFolder();
+
 struct TCountryCode {
     const char16_t* Name;
     const char16_t* Code;

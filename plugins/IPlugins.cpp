@@ -1,5 +1,8 @@
 #include "IPlugins.h"
 
+#include "DeclarativeFormat.h"
+#include "DeclarativeTemplate.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -51,12 +54,45 @@ QString resolveTemplatePath(const QString& fileName, const QString& programDir) 
     return QStringLiteral("./") + fileName;
 }
 
+// A compiled template is an ELF shared object; a declarative one is JSON text, told by
+// its content (or, for a text too broken to tell, by its ".json" name).
+bool isDeclarative(const QByteArray& head, const QString& path) {
+    if (head.startsWith(QByteArray("\x7f\x45\x4c\x46", 4)))
+        return false;
+    return declarative::LooksLikeJson(head) ||
+           path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive);
+}
+
+declarative::ParseResult readDeclarative(QFile& file) {
+    // One byte over the limit is enough to tell the file is too long.
+    const QByteArray bytes = file.read(declarative::kMaxFileBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return {std::nullopt, file.errorString()};
+    if (bytes.size() > declarative::kMaxFileBytes)
+        return {std::nullopt,
+                QStringLiteral("the file is over %1 bytes long").arg(declarative::kMaxFileBytes)};
+    return declarative::ParseTemplate(bytes);
+}
+
 } // namespace
 
 PluginLoad TPlugin::Create(const QString& fileName, const QString& programDir) {
     if (fileName.isEmpty())
         return failure(PluginErrorCode::LoadFailed, kLoadFailed);
     const QString path = resolveTemplatePath(fileName, programDir);
+    if (QFile file(path); file.open(QIODevice::ReadOnly) && isDeclarative(file.peek(64), path)) {
+        declarative::ParseResult parsed = readDeclarative(file);
+        if (!parsed.description)
+            return failure(PluginErrorCode::InvalidTemplate,
+                           QFileInfo(path).fileName() + QStringLiteral(": ") + parsed.error,
+                           parsed.error);
+        auto* object = new declarative::DeclarativeTemplate(std::move(*parsed.description),
+                                                            QFileInfo(path).absoluteFilePath());
+        PluginLoad r;
+        r.plugin.reset(new TPlugin(nullptr, nullptr, object, path));
+        r.plugin->fDeclarative = object;
+        return r;
+    }
     dlerror();
     void* handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
     if (!handle)

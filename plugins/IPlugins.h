@@ -25,18 +25,24 @@ inline const char16_t* ToTemplateText(const QString& text) {
 
 enum class PluginErrorCode {
     None,
-    LoadFailed,   // the file is missing or not a loadable library
-    NoEntryPoint, // the library exports no "CreatePlugin"
-    CreateFailed, // CreatePlugin failed or stored no interface
+    LoadFailed,      // the file is missing or not a loadable library
+    NoEntryPoint,    // the library exports no "CreatePlugin"
+    CreateFailed,    // CreatePlugin failed or stored no interface
+    InvalidTemplate, // a declarative template file that is refused
 };
 
 struct PluginError {
     PluginErrorCode code = PluginErrorCode::None;
-    QString message; // "Impossible to load DLL" or "Invalid OrvoPage!"
-    QString detail;  // the system loader's own text, when it gave one
+    // "Impossible to load DLL", "Invalid OrvoPage!", or for a refused declarative file its
+    // name and the problem: "us_x.orp.json: columns[2].select: unknown pseudo-class ':foo'".
+    QString message;
+    QString detail; // the system loader's own text, or a declarative file's problem alone
 };
 
 class TPlugin;
+namespace declarative {
+class DeclarativeTemplate;
+}
 
 struct PluginLoad {
     std::unique_ptr<TPlugin> plugin;
@@ -46,7 +52,9 @@ struct PluginLoad {
 
 class TPlugin {
 public:
-    // Loads the library fileName, calls its CreatePlugin once and keeps the interface.
+    // Loads the library fileName, calls its CreatePlugin once and keeps the interface. A
+    // file that is JSON text rather than a library (told by its content) is read as a
+    // declarative template instead.
     // A bare file name is looked for in programDir (the running program's folder when
     // empty), then in the current folder, never on the system's library path. On failure
     // a library already loaded is unloaded again and no object results.
@@ -60,6 +68,8 @@ public:
     TPlugin& operator=(const TPlugin&) = delete;
 
     IPlugin* Instance() const { return fPlugin; }
+    // The declarative template behind Instance(), or null for a compiled one.
+    declarative::DeclarativeTemplate* Declarative() const { return fDeclarative; }
     // The path the library was loaded from.
     const QString& FileName() const { return fFileName; }
 
@@ -71,6 +81,7 @@ private:
     TCreatePlugin fCreate = nullptr;
     IPlugin* fPlugin = nullptr;
     QString fFileName;
+    declarative::DeclarativeTemplate* fDeclarative = nullptr;
 };
 
 // Makes fileName the current template: the previous one is released and its library

@@ -57,9 +57,10 @@ struct IHTMLElement : IUnknown {
     virtual IHTMLElementCollection* GetElementsByClassName(const char16_t* classNames) = 0;
     // CSS selectors among the descendants: type and "*", #id, .class, attribute tests
     // ([a], [a=v], [a~=v], [a|=v], [a^=v], [a$=v], [a*=v], with an optional " i" for
-    // letter-case-blind values), :first-child, :last-child, :nth-child(an+b), :not(simple),
-    // the combinators blank (descendant), ">" (child), "+" and "~", and lists separated by
-    // commas. Null when the selector is not valid.
+    // letter-case-blind values), :first-child, :last-child, :only-child, :nth-child(an+b),
+    // :nth-last-child(), :first-of-type, :last-of-type, :nth-of-type(), :nth-last-of-type(),
+    // :empty, :root, :not(compound, ...), the combinators blank (descendant), ">" (child),
+    // "+" and "~", and lists separated by commas. Null when the selector is not valid.
     virtual IHTMLElement* QuerySelector(const char16_t* selectors) = 0;
     virtual IHTMLElementCollection* QuerySelectorAll(const char16_t* selectors) = 0;
     // XPath 1.0 with this element as the context node. SelectNodes answers the elements of

@@ -6,6 +6,7 @@
 
 #include "browser/HtmlDocument.h"
 #include "browser/OrvoBrowser.h"
+#include "orvo/PluginBase.h"
 #include "platform/Ticks.h"
 #include "plugins/IPlugins.h"
 #include "tests/support/ProgramFolder.h"
@@ -79,7 +80,8 @@ TEST_F(StartPageE2E, ClickingTheDemoTemplateOpensTheDemoSite) {
     const auto page = ui(w).WB()->Document();
     ASSERT_TRUE(page && page->bodyInnerText);
     EXPECT_TRUE(page->bodyInnerText->contains(QStringLiteral("US = USA")));
-    EXPECT_TRUE(page->bodyInnerText->contains(QStringLiteral("1 templates found")));
+    // The compiled demo template and its declarative twin.
+    EXPECT_TRUE(page->bodyInnerText->contains(QStringLiteral("2 templates found")));
 
     clickLink(QStringLiteral("demo"));
     ASSERT_TRUE(waitFor([&] { return w.windowTitle() == kDemoTitle; }))
@@ -151,6 +153,58 @@ TEST_F(StartPageE2E, TheDemoTemplateCollectsEmailThroughTheServiceBrowser) {
     ASSERT_TRUE(p->GetNextPage(doc.get(), &next));
     EXPECT_EQ(FromTemplateText(next),
               QUrl::fromLocalFile(folder.file(QStringLiteral("demo/results-2.html"))).toString());
+}
+
+// The declarative demo template, clicked on the start page, reads the live page as the
+// compiled one does: the same rows, e-mail included, and the same next page.
+TEST_F(StartPageE2E, TheDeclarativeDemoTemplateLoadsFromTheStartPageAndReadsLikeTheCompiledOne) {
+    TfrmTrawl& w = open();
+    clickLink(QStringLiteral("directory.orp")); // "us_demo_directory.orp.json"
+    ASSERT_TRUE(waitFor([&] { return w.hasTemplate() && w.fPlugin->Declarative() != nullptr; }));
+    EXPECT_TRUE(waitFor([&] { return w.windowTitle() == kDemoTitle; }))
+        << w.windowTitle().toStdString();
+    ASSERT_TRUE(waitFor([&] {
+        return w.WB->LocationURL() == demoHome() &&
+               w.WB->ReadyState() == platform::READYSTATE_COMPLETE;
+    }));
+    const QString results =
+        QUrl::fromLocalFile(folder.file(QStringLiteral("demo/results-1.html"))).toString();
+    w.WB->Navigate(results);
+    ASSERT_TRUE(waitFor([&] {
+        return w.WB->LocationURL() == results &&
+               w.WB->ReadyState() == platform::READYSTATE_COMPLETE;
+    }));
+    browser::OrvoRef<IHTMLDocument2> doc(browser::DocumentOf(w.WB));
+    ASSERT_TRUE(doc);
+
+    // Both templates over the same snapshot of the live page, each with the window's
+    // service browser.
+    PluginLoad compiled = TPlugin::Create(folder.file(QStringLiteral("us_demo_directory.orp")));
+    ASSERT_TRUE(compiled);
+    const std::shared_ptr<TPlugin> keep = w.fPlugin;
+    QStringList rows[2];
+    QString next[2];
+    IPlugin* plugins[2] = {compiled.plugin->Instance(), keep->Instance()};
+    for (int i = 0; i < 2; ++i) {
+        IPlugin* p = plugins[i];
+        const auto service = orvo::Ref<IWebBrowser2>::adopt(
+            browser::WebBrowser2Of(static_cast<platform::TWebBrowser*>(w.wb2)));
+        p->SetServiceBrowser(service.get());
+        p->SetWantsEmail(1);
+        p->SetStop(0);
+        rows[i] = FromTemplateText(p->GetData(doc.get())).split(QStringLiteral("\r\n"));
+        const char16_t* url = nullptr;
+        EXPECT_TRUE(p->GetNextPage(doc.get(), &url));
+        next[i] = FromTemplateText(url);
+    }
+    ASSERT_EQ(rows[1].size(), 20);
+    EXPECT_EQ(rows[1], rows[0]);
+    int withEmail = 0;
+    for (const QString& line : rows[1])
+        withEmail += line.split(u'\u00A4').value(4).contains(u'@') ? 1 : 0;
+    EXPECT_GT(withEmail, 10);
+    EXPECT_EQ(next[1], next[0]);
+    EXPECT_EQ(w.WB->LocationURL(), results);
 }
 
 } // namespace

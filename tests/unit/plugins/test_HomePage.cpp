@@ -51,7 +51,7 @@ TEST(TemplateFileList, MatchesTheMasksIgnoringCaseAndSortsIgnoringCase) {
     ASSERT_TRUE(dir.isValid());
     for (const char* name :
          {"us_b.orp", "AU_z.ORP", "au_a.orp", "fr.op", "de.opx", ".orp", ".other",
-          "it_shop.orp.bak", "readme.txt", "orp", "es_x.or", "Us_a.orp"})
+          "it_shop.orp.bak", "readme.txt", "orp", "es_x.or", "Us_a.orp", "us_c.orp.json"})
         writeFile(dir.filePath(QString::fromUtf8(name)), "x");
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.orp")));
 
@@ -63,10 +63,47 @@ TEST(TemplateFileList, MatchesTheMasksIgnoringCaseAndSortsIgnoringCase) {
                                   QStringLiteral("fr.op"),
                                   QStringLiteral("it_shop.orp.bak"),
                                   QStringLiteral("Us_a.orp"),
-                                  QStringLiteral("us_b.orp")};
+                                  QStringLiteral("us_b.orp"),
+                                  QStringLiteral("us_c.orp.json")};
     EXPECT_EQ(TemplateFileList(dir.path()), expected);
     EXPECT_TRUE(TemplateFileList(dir.filePath(QStringLiteral("missing"))).isEmpty());
 }
+
+struct DataHomeCase {
+    const char* xdgDataHome; // null: unset
+    const char* expected;    // "~" stands for the home folder
+};
+class UserFolder : public ::testing::TestWithParam<DataHomeCase> {
+protected:
+    void SetUp() override {
+        hadValue = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+        saved = qgetenv("XDG_DATA_HOME");
+    }
+    void TearDown() override {
+        if (hadValue)
+            qputenv("XDG_DATA_HOME", saved);
+        else
+            qunsetenv("XDG_DATA_HOME");
+    }
+    QByteArray saved;
+    bool hadValue = false;
+};
+TEST_P(UserFolder, FollowsTheXdgDataHome) {
+    if (GetParam().xdgDataHome)
+        qputenv("XDG_DATA_HOME", GetParam().xdgDataHome);
+    else
+        qunsetenv("XDG_DATA_HOME");
+    QString expected = QString::fromUtf8(GetParam().expected);
+    expected.replace(u'~', QDir::homePath());
+    EXPECT_EQ(UserTemplateFolder(), expected);
+}
+INSTANTIATE_TEST_SUITE_P(
+    HomePage, UserFolder,
+    ::testing::Values(DataHomeCase{"/data/me", "/data/me/trawlex/templates"},
+                      DataHomeCase{"/data/me/", "/data/me/trawlex/templates"},
+                      DataHomeCase{nullptr, "~/.local/share/trawlex/templates"},
+                      DataHomeCase{"", "~/.local/share/trawlex/templates"},
+                      DataHomeCase{"relative/dir", "~/.local/share/trawlex/templates"}));
 
 TEST(CountryTable, CodesAndNames) {
     EXPECT_EQ(CountryCode(QStringLiteral("AU_shops.orp")), u"au"_s);
