@@ -32,17 +32,33 @@ def nodes(root):
 
 
 def find(app, role, name):
-    return next((n for n in nodes(app) if n.getRoleName() == role and n.name == name), None)
+    for n in nodes(app):
+        try:
+            if n.getRoleName() == role and n.name == name:
+                return n
+        except Exception:
+            pass  # the page changed under the walk
+    return None
 
 
-def wait(predicate, seconds):
+def has_link(app, text):
+    for n in nodes(app):
+        try:
+            if n.getRoleName() == "link" and text in (n.name or ""):
+                return True
+        except Exception:
+            pass
+    return False
+
+
+def wait(predicate, seconds, what=""):
     end = time.time() + seconds
     while time.time() < end:
         value = predicate()
         if value:
             return value
         time.sleep(0.5)
-    raise SystemExit("timed out")
+    raise SystemExit("timed out waiting for " + what)
 
 
 def trawlex():
@@ -60,16 +76,21 @@ env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home + "/config", XDG_RUNTIME_
 proc = subprocess.Popen([PROGRAM, "us_demo_directory.orp"], env=env,
                         cwd=os.path.dirname(PROGRAM))
 try:
-    app = wait(trawlex, 60)
-    wait(lambda: any(n.getRoleName() == "link" and "Browse all" in (n.name or "")
-                     for n in nodes(app)), 60)
+    app = wait(trawlex, 60, "the program")
+    wait(lambda: has_link(app, "Browse all"), 120, "the demo site")
     find(app, "push button", "Capture").queryAction().doAction(0)
-    wait(lambda: find(app, "label", "112 lines in grid"), 240)
+    wait(lambda: find(app, "label", "112 lines in grid"), 400, "112 rows")
     time.sleep(3)
     find(app, "push button", "My Grid").queryAction().doAction(0)
     time.sleep(2)
+    # Without a window manager the window keeps its design size: cut it out of the screen.
+    frame = next(f for f in (app.getChildAtIndex(i) for i in range(app.childCount))
+                 if f is not None and f.getState().contains(pyatspi.STATE_SHOWING))
+    box = frame.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     dump = subprocess.run(["xwd", "-root", "-silent"], check=True, capture_output=True).stdout
     pnm = subprocess.run(["xwdtopnm"], input=dump, check=True, capture_output=True).stdout
+    pnm = subprocess.run(["pnmcut", str(box.x), str(box.y), str(box.width), str(box.height)],
+                         input=pnm, check=True, capture_output=True).stdout
     png = subprocess.run(["pnmtopng", "-compression", "9"], input=pnm, check=True,
                          capture_output=True).stdout
     with open(OUT, "wb") as f:

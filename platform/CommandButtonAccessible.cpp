@@ -8,8 +8,8 @@ namespace platform {
 
 namespace {
 
-bool isCommandWithMenu(const QToolButton* button) {
-    return button && button->menu() && button->popupMode() == QToolButton::MenuButtonPopup;
+bool hasOptionsMenu(const QToolButton* button) {
+    return button->menu() && button->popupMode() == QToolButton::MenuButtonPopup;
 }
 
 class CommandButtonAccessible final : public QAccessibleWidget {
@@ -29,7 +29,7 @@ public:
 
     QAccessible::State state() const override {
         QAccessible::State s = QAccessibleWidget::state();
-        s.hasPopup = true;
+        s.hasPopup = hasOptionsMenu(button());
         s.checkable = button()->isCheckable();
         s.checked = button()->isChecked();
         s.pressed = button()->isDown();
@@ -38,8 +38,11 @@ public:
 
     QStringList actionNames() const override {
         QStringList names;
-        if (button()->isEnabled())
-            names << pressAction() << showMenuAction();
+        if (button()->isEnabled()) {
+            names << pressAction();
+            if (hasOptionsMenu(button()))
+                names << showMenuAction();
+        }
         return names + QAccessibleWidget::actionNames();
     }
 
@@ -50,7 +53,7 @@ public:
         // over the bus) must get its answer before that dialog's loop starts.
         if (name == pressAction())
             QMetaObject::invokeMethod(button(), &QToolButton::click, Qt::QueuedConnection);
-        else if (name == showMenuAction())
+        else if (name == showMenuAction() && hasOptionsMenu(button()))
             QMetaObject::invokeMethod(button(), &QToolButton::showMenu, Qt::QueuedConnection);
         else
             QAccessibleWidget::doAction(name);
@@ -61,10 +64,12 @@ private:
 };
 
 QAccessibleInterface* commandButtonFactory(const QString& className, QObject* object) {
-    if (className != u"QToolButton")
+    // Plain tool buttons only: the tool bars' own buttons (overflow, scrolling) are
+    // subclasses and keep the toolkit's description.
+    if (className != u"QToolButton" || !object ||
+        qstrcmp(object->metaObject()->className(), "QToolButton") != 0)
         return nullptr;
-    auto* button = qobject_cast<QToolButton*>(object);
-    return isCommandWithMenu(button) ? new CommandButtonAccessible(button) : nullptr;
+    return new CommandButtonAccessible(static_cast<QToolButton*>(object));
 }
 
 } // namespace

@@ -125,7 +125,6 @@ void TWebBrowser::Navigate(const QString& url) {
         return;
     applyDownloadControl();
     m_typedPending = true;
-    m_awaitingStart = true;
     m_readyState = READYSTATE_LOADING;
     m_engine->load(target);
 }
@@ -147,7 +146,6 @@ void TWebBrowser::Refresh2() {
 
 void TWebBrowser::Stop() {
     m_typedPending = false;
-    m_awaitingStart = false;
     m_engine->stop();
     // Nothing left that would finish the load: the browser is idle now.
     if (!m_engine->isLoading() && m_readyState != READYSTATE_UNINITIALIZED)
@@ -172,7 +170,6 @@ bool TWebBrowser::onNavigationRequest(const QUrl& url, NavigationKind kind, bool
 }
 
 void TWebBrowser::onLoadStarted() {
-    m_awaitingStart = false;
     if (m_readyState != READYSTATE_LOADING)
         m_readyState = READYSTATE_LOADING;
 }
@@ -186,12 +183,8 @@ void TWebBrowser::onLoadProgress(int percent) {
 }
 
 void TWebBrowser::onLoadFinished(LoadOutcome outcome) {
-    // The end of a load that Navigate has already replaced (the previous page, cut short)
-    // leaves the browser loading: whoever waits for the new page must not read the old one.
-    if (!m_awaitingStart) {
-        m_typedPending = false;
-        m_readyState = READYSTATE_COMPLETE;
-    }
+    m_typedPending = false;
+    m_readyState = READYSTATE_COMPLETE;
     const int load = ++m_loadCount;
     m_facts.reset();
     QPointer<TWebBrowser> self(this);

@@ -107,7 +107,6 @@ private:
     bool m_silent = false;
     bool m_localReachesWeb = false;
     bool m_typedPending = false;
-    bool m_awaitingStart = false; // Navigate has asked for a load the engine has not begun
     std::int32_t m_downloadControl = DLCTL_DEFAULT;
     std::optional<DocumentFacts> m_facts;
     int m_loadCount = 0;

@@ -160,35 +160,35 @@ TEST_F(StartPageE2E, TheDemoTemplateCollectsEmailThroughTheServiceBrowser) {
 TEST_F(StartPageE2E, TheDeclarativeDemoTemplateLoadsFromTheStartPageAndReadsLikeTheCompiledOne) {
     TfrmTrawl& w = open();
     clickLink(QStringLiteral("directory.orp")); // "us_demo_directory.orp.json"
-    ASSERT_TRUE(waitFor([&] { return w.hasTemplate() && w.fPlugin->Declarative() != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return w.hasTemplate() && w.currentTemplate()->Declarative() != nullptr; }));
     EXPECT_TRUE(waitFor([&] { return w.windowTitle() == kDemoTitle; }))
         << w.windowTitle().toStdString();
     ASSERT_TRUE(waitFor([&] {
-        return w.WB->LocationURL() == demoHome() &&
-               w.WB->ReadyState() == platform::READYSTATE_COMPLETE;
+        return ui(w).WB()->LocationURL() == demoHome() &&
+               ui(w).WB()->ReadyState() == platform::READYSTATE_COMPLETE;
     }));
     const QString results =
         QUrl::fromLocalFile(folder.file(QStringLiteral("demo/results-1.html"))).toString();
-    w.WB->Navigate(results);
+    ui(w).WB()->Navigate(results);
     ASSERT_TRUE(waitFor([&] {
-        return w.WB->LocationURL() == results &&
-               w.WB->ReadyState() == platform::READYSTATE_COMPLETE;
+        return ui(w).WB()->LocationURL() == results &&
+               ui(w).WB()->ReadyState() == platform::READYSTATE_COMPLETE;
     }));
-    browser::OrvoRef<IHTMLDocument2> doc(browser::DocumentOf(w.WB));
+    browser::OrvoRef<IHTMLDocument2> doc(browser::DocumentOf(ui(w).WB()));
     ASSERT_TRUE(doc);
 
     // Both templates over the same snapshot of the live page, each with the window's
     // service browser.
     PluginLoad compiled = TPlugin::Create(folder.file(QStringLiteral("us_demo_directory.orp")));
     ASSERT_TRUE(compiled);
-    const std::shared_ptr<TPlugin> keep = w.fPlugin;
+    const std::shared_ptr<TPlugin> keep = w.currentTemplate();
     QStringList rows[2];
     QString next[2];
     IPlugin* plugins[2] = {compiled.plugin->Instance(), keep->Instance()};
     for (int i = 0; i < 2; ++i) {
         IPlugin* p = plugins[i];
         const auto service = orvo::Ref<IWebBrowser2>::adopt(
-            browser::WebBrowser2Of(static_cast<platform::TWebBrowser*>(w.wb2)));
+            browser::WebBrowser2Of(static_cast<platform::TWebBrowser*>(ui(w).wb2())));
         p->SetServiceBrowser(service.get());
         p->SetWantsEmail(1);
         p->SetStop(0);
@@ -204,7 +204,7 @@ TEST_F(StartPageE2E, TheDeclarativeDemoTemplateLoadsFromTheStartPageAndReadsLike
         withEmail += line.split(u'\u00A4').value(4).contains(u'@') ? 1 : 0;
     EXPECT_GT(withEmail, 10);
     EXPECT_EQ(next[1], next[0]);
-    EXPECT_EQ(w.WB->LocationURL(), results);
+    EXPECT_EQ(ui(w).WB()->LocationURL(), results);
 }
 
 } // namespace
