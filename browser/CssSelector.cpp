@@ -2,8 +2,10 @@
 
 #include "browser/XmlUtil.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace browser {
@@ -220,6 +222,8 @@ private:
             if (!comb)
                 return complex;
             skipBlanks();
+            if (complex.compounds.size() >= std::size_t(kMaxCompounds))
+                return std::nullopt;
             auto next = parseCompound();
             if (!next)
                 return std::nullopt;
@@ -413,6 +417,8 @@ private:
                 return std::nullopt;
         } else if (n == "not") {
             t.kind = Pseudo::Not;
+            if (++m_nesting > kMaxSelectorNesting)
+                return std::nullopt;
             do {
                 skipBlanks();
                 auto inner = parseCompound();
@@ -421,6 +427,7 @@ private:
                 t.negated.push_back(std::move(*inner));
                 skipBlanks();
             } while (eat(','));
+            --m_nesting;
         } else {
             return std::nullopt;
         }
@@ -432,6 +439,7 @@ private:
 
     std::string m_s;
     size_t m_pos = 0;
+    int m_nesting = 0; // open :not( levels
 };
 
 // --- matching ---
@@ -579,34 +587,6 @@ bool compoundMatches(const Compound& c, const xmlNode* el) {
     return true;
 }
 
-bool complexMatches(const Complex& cx, size_t index, const xmlNode* el) {
-    if (!compoundMatches(cx.compounds[index], el))
-        return false;
-    if (index == 0)
-        return true;
-    switch (cx.combinators[index - 1]) {
-    case Combinator::Child: {
-        const xmlNode* p = parentElement(el);
-        return p && complexMatches(cx, index - 1, p);
-    }
-    case Combinator::Descendant:
-        for (const xmlNode* p = parentElement(el); p; p = parentElement(p))
-            if (complexMatches(cx, index - 1, p))
-                return true;
-        return false;
-    case Combinator::Adjacent: {
-        const xmlNode* s = previousElement(el);
-        return s && complexMatches(cx, index - 1, s);
-    }
-    case Combinator::Sibling:
-        for (const xmlNode* s = previousElement(el); s; s = previousElement(s))
-            if (complexMatches(cx, index - 1, s))
-                return true;
-        return false;
-    }
-    return false;
-}
-
 } // namespace
 
 std::shared_ptr<const SelectorList> ParseSelectors(const QString& text) {
@@ -617,13 +597,113 @@ std::shared_ptr<const SelectorList> ParseSelectors(const QString& text) {
     return std::make_shared<const SelectorList>(std::move(*list));
 }
 
-bool MatchesSelectors(const SelectorList& selectors, const _xmlNode* element) {
+// What the matcher remembers: whether compound `index` of complex selector `complex`,
+// with everything left of it, matches the node itself (Self), some ancestor of it
+// (Ancestor) or some earlier sibling of it (Earlier).
+struct SelectorMatcher::State {
+    enum class Kind : std::uint8_t { Self, Ancestor, Earlier };
+    struct Key {
+        const xmlNode* node;
+        std::uint32_t complex;
+        std::uint32_t index;
+        Kind kind;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& k) const {
+            std::size_t h = std::hash<const void*>()(k.node);
+            h ^= (std::size_t(k.complex) * 0x9E3779B97F4A7C15ull) + (std::size_t(k.index) << 2) +
+                 std::size_t(k.kind);
+            return h;
+        }
+    };
+
+    const SelectorList& list;
+    std::unordered_map<Key, bool, KeyHash> memo;
+
+    explicit State(const SelectorList& l) : list(l) {}
+
+    // Compound `index` and the combinators and compounds left of it match `el`. The
+    // recursion goes down the compounds only (at most kMaxCompounds deep); the walks up
+    // and along the tree are loops.
+    bool self(std::uint32_t cx, std::uint32_t index, const xmlNode* el) {
+        const Complex& complex = list.selectors[cx];
+        if (!compoundMatches(complex.compounds[index], el))
+            return false;
+        if (index == 0)
+            return true;
+        const Key key{el, cx, index, Kind::Self};
+        if (const auto it = memo.find(key); it != memo.end())
+            return it->second;
+        bool result = false;
+        switch (complex.combinators[index - 1]) {
+        case Combinator::Child: {
+            const xmlNode* p = parentElement(el);
+            result = p && self(cx, index - 1, p);
+            break;
+        }
+        case Combinator::Descendant:
+            result = some(cx, index - 1, el, Kind::Ancestor);
+            break;
+        case Combinator::Adjacent: {
+            const xmlNode* s = previousElement(el);
+            result = s && self(cx, index - 1, s);
+            break;
+        }
+        case Combinator::Sibling:
+            result = some(cx, index - 1, el, Kind::Earlier);
+            break;
+        }
+        memo.emplace(key, result);
+        return result;
+    }
+
+    // Some ancestor (or earlier sibling) of `el` matches compound `index` with its left
+    // part. Every node passed on the way shares the answer, so each is asked once.
+    bool some(std::uint32_t cx, std::uint32_t index, const xmlNode* el, Kind kind) {
+        const auto step = [kind](const xmlNode* n) {
+            return kind == Kind::Ancestor ? parentElement(n) : previousElement(n);
+        };
+        std::vector<const xmlNode*> passed;
+        bool result = false;
+        for (const xmlNode* n = el;;) {
+            if (const auto it = memo.find(Key{n, cx, index, kind}); it != memo.end()) {
+                result = it->second;
+                break;
+            }
+            passed.push_back(n);
+            const xmlNode* next = step(n);
+            if (next == nullptr)
+                break;
+            if (self(cx, index, next)) {
+                result = true;
+                break;
+            }
+            n = next;
+        }
+        for (const xmlNode* n : passed)
+            memo.emplace(Key{n, cx, index, kind}, result);
+        return result;
+    }
+};
+
+SelectorMatcher::SelectorMatcher(const SelectorList& selectors)
+    : m_state(std::make_unique<State>(selectors)) {}
+
+SelectorMatcher::~SelectorMatcher() = default;
+
+bool SelectorMatcher::matches(const _xmlNode* element) {
     if (element == nullptr || element->type != XML_ELEMENT_NODE)
         return false;
-    for (const auto& cx : selectors.selectors)
-        if (complexMatches(cx, cx.compounds.size() - 1, element))
+    const auto& selectors = m_state->list.selectors;
+    for (std::uint32_t cx = 0; cx < selectors.size(); ++cx)
+        if (m_state->self(cx, std::uint32_t(selectors[cx].compounds.size() - 1), element))
             return true;
     return false;
+}
+
+bool MatchesSelectors(const SelectorList& selectors, const _xmlNode* element) {
+    return SelectorMatcher(selectors).matches(element);
 }
 
 } // namespace browser

@@ -47,6 +47,7 @@ struct Snapshot {
     std::optional<QString> bodyText;
     xmlNode* body = nullptr;
     std::optional<std::unordered_map<std::string, xmlNode*>> ids;
+    std::optional<int> depth; // deepest nesting of elements, measured on first need
 
     Snapshot() = default;
     Snapshot(const Snapshot&) = delete;
@@ -155,8 +156,9 @@ std::optional<std::vector<xmlNode*>> bySelector(xmlNode* root, const char16_t* s
     if (!list)
         return std::nullopt;
     std::vector<xmlNode*> out;
+    SelectorMatcher matcher(*list);
     forEachDescendant(root, [&](xmlNode* n) {
-        if (MatchesSelectors(*list, n)) {
+        if (matcher.matches(n)) {
             out.push_back(n);
             return !firstOnly;
         }
@@ -165,27 +167,113 @@ std::optional<std::vector<xmlNode*>> bySelector(xmlNode* root, const char16_t* s
     return out;
 }
 
+// Steps (nodes visited, operations evaluated) one expression may take: far beyond what a
+// listing page needs, well under a second of work.
+constexpr unsigned long kXPathOperationLimit = 5'000'000;
+// Searching steps beyond the second, times the page's nesting depth to the fourth power:
+// 1 extra step at depth 160, 10 at depth 90; listing pages nest 10 to 40 deep.
+constexpr long long kXPathCostBudget = 1'000'000'000;
+
 struct XPathObjectDeleter {
     void operator()(xmlXPathObject* o) const { xmlXPathFreeObject(o); }
 };
 using XPathObject = std::unique_ptr<xmlXPathObject, XPathObjectDeleter>;
 
-XPathObject evalXPath(xmlDocPtr doc, xmlNode* context, const char16_t* expr) {
+// The deepest nesting of elements below root.
+int elementDepth(xmlNode* root) {
+    int deepest = 0;
+    int depth = 0;
+    for (xmlNode* n = root->children; n;) {
+        if (n->type == XML_ELEMENT_NODE) {
+            deepest = std::max(deepest, depth + 1);
+            if (n->children) {
+                ++depth;
+                n = n->children;
+                continue;
+            }
+        }
+        while (n && n->next == nullptr) {
+            n = n->parent;
+            if (n == root)
+                n = nullptr;
+            else if (n && n->type == XML_ELEMENT_NODE)
+                --depth;
+        }
+        if (n)
+            n = n->next;
+    }
+    return deepest;
+}
+
+// Steps that search a whole subtree or a whole line of ancestors or siblings ("//" and
+// the axes that do the same), outside string literals.
+long long searchingSteps(const QByteArray& expr) {
+    long long steps = 0;
+    char quote = 0;
+    for (qsizetype i = 0; i < expr.size(); ++i) {
+        const char c = expr[i];
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            continue;
+        }
+        if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '/' && i + 1 < expr.size() && expr[i + 1] == '/') {
+            ++steps;
+            ++i;
+        } else if (c == ':' && i + 1 < expr.size() && expr[i + 1] == ':') {
+            for (const char* axis : {"descendant", "ancestor", "following", "preceding"}) {
+                const QByteArray before = expr.left(i).trimmed();
+                if (before.endsWith(axis) || before.endsWith(QByteArray(axis) + "-or-self") ||
+                    before.endsWith(QByteArray(axis) + "-sibling")) {
+                    ++steps;
+                    break;
+                }
+            }
+            ++i;
+        }
+    }
+    return steps;
+}
+
+// libxml2 merges the node-sets of chained searching steps at a cost that grows with the
+// fourth power of the page's nesting depth for every such step after the second, beyond
+// the reach of its operation limit: on a page nested a few hundred levels deep three
+// "//" steps take minutes. Such an expression is refused on such a page (as one that is
+// not valid) when the estimate exceeds about a second of work.
+bool tooCostly(Snapshot& snap, const QByteArray& expr) {
+    const long long steps = searchingSteps(expr);
+    if (steps <= 2)
+        return false;
+    if (!snap.depth)
+        snap.depth = elementDepth(asNode(snap.doc));
+    const long long d = *snap.depth;
+    return (steps - 2) * d * d * d * d > kXPathCostBudget;
+}
+
+XPathObject evalXPath(Snapshot& snap, xmlNode* context, const char16_t* expr) {
+    xmlDocPtr doc = snap.doc;
     const QByteArray text = toUtf8(expr);
-    if (text.trimmed().isEmpty() || doc == nullptr)
+    if (text.trimmed().isEmpty() || doc == nullptr || tooCostly(snap, text))
         return nullptr;
     xmlXPathContextPtr ctx = xmlXPathNewContext(doc);
     if (ctx == nullptr)
         return nullptr;
     ctx->node = context;
     ctx->error = ignoreXmlError;
+    // A template's expression that would take minutes on a page (nested "//" steps,
+    // counts within counts) is stopped and answered as not valid instead of freezing
+    // the program.
+    ctx->opLimit = kXPathOperationLimit;
+    ctx->opCount = 0;
     const QuietGenericErrors quiet;
     XPathObject result(xmlXPathEvalExpression(BAD_CAST text.constData(), ctx));
     xmlXPathFreeContext(ctx);
     return result;
 }
 
-std::optional<std::vector<xmlNode*>> xpathElements(xmlDocPtr doc, xmlNode* context,
+std::optional<std::vector<xmlNode*>> xpathElements(Snapshot& doc, xmlNode* context,
                                                    const char16_t* expr) {
     const XPathObject r = evalXPath(doc, context, expr);
     if (!r || r->type != XPATH_NODESET)
@@ -201,7 +289,7 @@ std::optional<std::vector<xmlNode*>> xpathElements(xmlDocPtr doc, xmlNode* conte
     return out;
 }
 
-std::optional<QString> xpathText(xmlDocPtr doc, xmlNode* context, const char16_t* expr) {
+std::optional<QString> xpathText(Snapshot& doc, xmlNode* context, const char16_t* expr) {
     const XPathObject r = evalXPath(doc, context, expr);
     if (!r)
         return std::nullopt;
@@ -354,15 +442,15 @@ public:
         return found ? wrapCollection(m_snap, std::move(*found)) : nullptr;
     }
     IHTMLElementCollection* SelectNodes(const char16_t* xpath) override {
-        auto found = xpathElements(m_snap->doc, m_node, xpath);
+        auto found = xpathElements(*m_snap, m_node, xpath);
         return found ? wrapCollection(m_snap, std::move(*found)) : nullptr;
     }
     IHTMLElement* SelectSingleNode(const char16_t* xpath) override {
-        const auto found = xpathElements(m_snap->doc, m_node, xpath);
+        const auto found = xpathElements(*m_snap, m_node, xpath);
         return found && !found->empty() ? wrapElement(m_snap, found->front()) : nullptr;
     }
     const char16_t* EvaluateXPath(const char16_t* xpath) override {
-        const auto text = xpathText(m_snap->doc, m_node, xpath);
+        const auto text = xpathText(*m_snap, m_node, xpath);
         return text ? set(m_xpath, *text) : nullptr;
     }
 
@@ -442,15 +530,15 @@ public:
         return found ? wrapCollection(m_snap, std::move(*found)) : nullptr;
     }
     IHTMLElementCollection* SelectNodes(const char16_t* xpath) override {
-        auto found = xpathElements(m_snap->doc, asNode(m_snap->doc), xpath);
+        auto found = xpathElements(*m_snap, asNode(m_snap->doc), xpath);
         return found ? wrapCollection(m_snap, std::move(*found)) : nullptr;
     }
     IHTMLElement* SelectSingleNode(const char16_t* xpath) override {
-        const auto found = xpathElements(m_snap->doc, asNode(m_snap->doc), xpath);
+        const auto found = xpathElements(*m_snap, asNode(m_snap->doc), xpath);
         return found && !found->empty() ? wrapElement(m_snap, found->front()) : nullptr;
     }
     const char16_t* EvaluateXPath(const char16_t* xpath) override {
-        const auto text = xpathText(m_snap->doc, asNode(m_snap->doc), xpath);
+        const auto text = xpathText(*m_snap, asNode(m_snap->doc), xpath);
         if (!text)
             return nullptr;
         m_xpath = toU16(*text);

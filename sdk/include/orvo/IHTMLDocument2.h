@@ -59,14 +59,17 @@ struct IHTMLElement : IUnknown {
     // ([a], [a=v], [a~=v], [a|=v], [a^=v], [a$=v], [a*=v], with an optional " i" for
     // letter-case-blind values), :first-child, :last-child, :nth-child(an+b), :not(simple),
     // the combinators blank (descendant), ">" (child), "+" and "~", and lists separated by
-    // commas. Null when the selector is not valid.
+    // commas. Null when the selector is not valid, nests :not() more than 16 deep or chains
+    // more than 256 compounds.
     virtual IHTMLElement* QuerySelector(const char16_t* selectors) = 0;
     virtual IHTMLElementCollection* QuerySelectorAll(const char16_t* selectors) = 0;
     // XPath 1.0 with this element as the context node. SelectNodes answers the elements of
     // the resulting node-set (other kinds of node left out) and null when the expression
     // is not valid or gives no node-set; EvaluateXPath answers the result as XPath's
     // string() function converts it ("//a/@href" gives the first link's target, "count(//tr)"
-    // a number), null when the expression is not valid.
+    // a number), null when the expression is not valid. An expression that would run away
+    // (millions of steps, or more than two "//" searches on a page nested hundreds of
+    // levels deep) also answers null instead of freezing the program.
     virtual IHTMLElementCollection* SelectNodes(const char16_t* xpath) = 0;
     virtual IHTMLElement* SelectSingleNode(const char16_t* xpath) = 0;
     virtual const char16_t* EvaluateXPath(const char16_t* xpath) = 0;

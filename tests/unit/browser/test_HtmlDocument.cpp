@@ -1,5 +1,7 @@
 #include "browser/HtmlDocument.h"
 
+#include "browser/CssSelector.h"
+
 #include <QFile>
 
 #include "tests/support/QtPrinters.h"
@@ -359,6 +361,106 @@ TEST(HtmlDocument, DeepNestingNeedsNoDeepStack) {
     OrvoRef<IHTMLElement> deep(doc->QuerySelector(u"div > b"));
     EXPECT_TRUE(deep);
     EXPECT_GT(text(body->GetTextContent()).size(), 0);
+}
+
+// Nested elements, `depth` levels below the body, each with the given tag.
+QString nested(const char* tag, int depth) {
+    QString html = q("<html><body>");
+    for (int i = 0; i < depth; ++i)
+        html += u'<' + q(tag) + u'>';
+    for (int i = 0; i < depth; ++i)
+        html += q("</") + q(tag) + u'>';
+    return html + q("</body></html>");
+}
+
+QString repeated(const char* piece, int count, const char* separator = "") {
+    QStringList parts;
+    for (int i = 0; i < count; ++i)
+        parts << q(piece);
+    return parts.join(q(separator));
+}
+
+std::int32_t lengthOf(IHTMLElementCollection* c) {
+    OrvoRef<IHTMLElementCollection> owned(c);
+    return owned ? owned->GetLength() : -1;
+}
+
+// Chains of descendant or sibling combinators used to be tried path by path: on a page
+// nested 300 deep a chain of twelve took hours. Each answer is exact and immediate now.
+TEST(HtmlDocument, CombinatorChainsOnDeepOrWidePagesAnswerAtOnce) {
+    struct Case {
+        const char* tag;
+        const char* selectorHead; // then eleven more of the tag
+        const char* combinator;
+        std::int32_t expected;
+    };
+    const Case cases[] = {
+        {"div", "div", " ", 300 - 11}, // each div with eleven div ancestors
+        {"div", "x", " ", 0},          // no x anywhere: every path fails
+        {"div", "div", " > ", 300 - 11},
+        {"p", "p", " ~ ", 300 - 11}, // each p with eleven earlier siblings
+        {"p", "x", " ~ ", 0},
+        {"p", "p", " + ", 300 - 11},
+    };
+    for (const Case& c : cases) {
+        const bool siblings =
+            QByteArray(c.combinator).contains('~') || QByteArray(c.combinator).contains('+');
+        QString html = nested(c.tag, siblings ? 0 : 300);
+        if (siblings)
+            html.replace(q("<body>"), q("<body>") + repeated("<p></p>", 300));
+        auto doc = parse(html);
+        ASSERT_TRUE(doc);
+        const QString selector =
+            q(c.selectorHead) + q(c.combinator) + repeated(c.tag, 11, c.combinator);
+        EXPECT_EQ(lengthOf(doc->QuerySelectorAll(selector.toStdU16String().c_str())), c.expected)
+            << selector.toStdString();
+    }
+}
+
+// The selector reader recurses into :not() and the matcher along a chain of compounds,
+// so both are bounded: beyond the bounds a selector is not valid, never a stack overflow.
+TEST(HtmlDocument, SelectorNestingAndLengthAreBounded) {
+    auto doc = parse(q("<p class=a>x</p>"));
+    ASSERT_TRUE(doc);
+    // An even number of negations of ".a" is ".a" itself.
+    const auto notNested = [](int levels) {
+        return repeated(":not(", levels) + q(".a") + repeated(")", levels);
+    };
+    struct Case {
+        QString selector;
+        std::int32_t expected; // -1: not valid
+    };
+    const Case cases[] = {
+        {q("p") + notNested(browser::kMaxSelectorNesting), 1},
+        {q("p") + notNested(browser::kMaxSelectorNesting + 1), -1},
+        {q("p") + notNested(100000), -1},
+        {repeated("*", 256, " "), 0}, // html body p is only three deep
+        {q("html, ") + repeated("*", 257, " "), -1},
+        {repeated("p", 100000, ">"), -1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(lengthOf(doc->QuerySelectorAll(c.selector.toStdU16String().c_str())), c.expected)
+            << c.selector.left(40).toStdString();
+}
+
+// libxml2 needs minutes for three "//" steps on a page nested a few hundred deep, and its
+// operation limit only catches some expensive expressions: those are answered as not
+// valid, while ordinary pages keep every expression.
+TEST(HtmlDocument, RunawayXPathIsRefusedInsteadOfFreezing) {
+    auto deep = parse(nested("div", 300));
+    ASSERT_TRUE(deep);
+    EXPECT_EQ(lengthOf(deep->SelectNodes(u"//*//*//*")), -1);
+    EXPECT_EQ(deep->EvaluateXPath(u"count(//div//div//div)"), nullptr);
+    EXPECT_EQ(text(deep->EvaluateXPath(u"count(//div//div)")), q("299"));
+    EXPECT_EQ(text(deep->EvaluateXPath(u"count(//div[@x='//a//b//c'])")), q("0"));
+
+    auto wide = parse(q("<html><body>") + repeated("<p>x</p>", 400) + q("</body></html>"));
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->EvaluateXPath(u"count(//*[count(//*[count(//*[count(//*)])])])"), nullptr);
+    EXPECT_EQ(text(wide->EvaluateXPath(u"count(//body//p//text())")), q("400"));
+
+    auto shallow = parse(nested("div", 20));
+    EXPECT_EQ(text(shallow->EvaluateXPath(u"count(//div//div//div//div)")), q("17"));
 }
 
 TEST(HtmlDocument, TwentyMegabytePage) {
