@@ -18,6 +18,7 @@ PACKAGES=(
     python3 python3-xlrd                             # independent CSV and .xls readers
     xvfb xauth fonts-dejavu-core                     # a real window without a display
     at-spi2-core dbus dbus-x11 python3-pyatspi       # accessibility checks
+    clang libclang-rt-14-dev                         # libFuzzer and its sanitizers (fuzz/run.sh)
 )
 
 BUILD=${TRAWLEX_BUILD_DIR:-build}

@@ -14,7 +14,7 @@ shift
 BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
 WORK=${FUZZ_WORK:-$BUILD/fuzz-work}
 PARALLEL=${FUZZ_PARALLEL:-1}
-JOBS=${TRAWLEX_JOBS:-2}
+JOBS=${TRAWLEX_JOBS:-$(nproc)}
 
 if [ $# -gt 0 ]; then
     names=("$@")
