@@ -47,7 +47,12 @@ struct Snapshot {
     std::optional<QString> bodyText;
     xmlNode* body = nullptr;
     std::optional<std::unordered_map<std::string, xmlNode*>> ids;
-    std::optional<int> depth; // deepest nesting of elements, measured on first need
+    // Measured on the first XPath query: the deepest nesting of elements, and all nodes.
+    struct Shape {
+        int depth = 0;
+        long long nodes = 0;
+    };
+    std::optional<Shape> shape;
 
     Snapshot() = default;
     Snapshot(const Snapshot&) = delete;
@@ -167,9 +172,12 @@ std::optional<std::vector<xmlNode*>> bySelector(xmlNode* root, const char16_t* s
     return out;
 }
 
-// Steps (nodes visited, operations evaluated) one expression may take: far beyond what a
-// listing page needs, well under a second of work.
-constexpr unsigned long kXPathOperationLimit = 5'000'000;
+// Steps (nodes visited, operations evaluated) one expression may take: per node of the
+// page, far more than a listing's queries need (they visit each node a few times), with a
+// floor for small pages. Counts within counts on a small page stop after a few tens of
+// milliseconds; a 20 MB page still has room for every plain query.
+constexpr unsigned long kXPathOperationsPerNode = 16;
+constexpr unsigned long kXPathMinimumOperations = 1'000'000;
 // Searching steps beyond the second, times the page's nesting depth to the fourth power:
 // 1 extra step at depth 160, 10 at depth 90; listing pages nest 10 to 40 deep.
 constexpr long long kXPathCostBudget = 1'000'000'000;
@@ -179,13 +187,14 @@ struct XPathObjectDeleter {
 };
 using XPathObject = std::unique_ptr<xmlXPathObject, XPathObjectDeleter>;
 
-// The deepest nesting of elements below root.
-int elementDepth(xmlNode* root) {
-    int deepest = 0;
+// How deep elements nest below root, and how many nodes it holds.
+Snapshot::Shape shapeOf(xmlNode* root) {
+    Snapshot::Shape shape;
     int depth = 0;
     for (xmlNode* n = root->children; n;) {
+        ++shape.nodes;
         if (n->type == XML_ELEMENT_NODE) {
-            deepest = std::max(deepest, depth + 1);
+            shape.depth = std::max(shape.depth, depth + 1);
             if (n->children) {
                 ++depth;
                 n = n->children;
@@ -202,7 +211,7 @@ int elementDepth(xmlNode* root) {
         if (n)
             n = n->next;
     }
-    return deepest;
+    return shape;
 }
 
 // Steps that search a whole subtree or a whole line of ancestors or siblings ("//" and
@@ -246,16 +255,18 @@ bool tooCostly(Snapshot& snap, const QByteArray& expr) {
     const long long steps = searchingSteps(expr);
     if (steps <= 2)
         return false;
-    if (!snap.depth)
-        snap.depth = elementDepth(asNode(snap.doc));
-    const long long d = *snap.depth;
+    const long long d = snap.shape->depth;
     return (steps - 2) * d * d * d * d > kXPathCostBudget;
 }
 
 XPathObject evalXPath(Snapshot& snap, xmlNode* context, const char16_t* expr) {
     xmlDocPtr doc = snap.doc;
     const QByteArray text = toUtf8(expr);
-    if (text.trimmed().isEmpty() || doc == nullptr || tooCostly(snap, text))
+    if (text.trimmed().isEmpty() || doc == nullptr)
+        return nullptr;
+    if (!snap.shape)
+        snap.shape = shapeOf(asNode(doc));
+    if (tooCostly(snap, text))
         return nullptr;
     xmlXPathContextPtr ctx = xmlXPathNewContext(doc);
     if (ctx == nullptr)
@@ -265,7 +276,9 @@ XPathObject evalXPath(Snapshot& snap, xmlNode* context, const char16_t* expr) {
     // A template's expression that would take minutes on a page (nested "//" steps,
     // counts within counts) is stopped and answered as not valid instead of freezing
     // the program.
-    ctx->opLimit = kXPathOperationLimit;
+    ctx->opLimit =
+        std::max(kXPathMinimumOperations,
+                 kXPathOperationsPerNode * static_cast<unsigned long>(snap.shape->nodes));
     ctx->opCount = 0;
     const QuietGenericErrors quiet;
     XPathObject result(xmlXPathEvalExpression(BAD_CAST text.constData(), ctx));
