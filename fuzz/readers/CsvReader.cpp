@@ -1,5 +1,7 @@
 #include "readers/CsvReader.h"
 
+#include <QStringDecoder>
+
 namespace fuzzread {
 
 std::optional<std::vector<QStringList>> ReadCsv(const QByteArray& bytes, char separator,
@@ -43,9 +45,12 @@ std::optional<std::vector<QStringList>> ReadCsv(const QByteArray& bytes, char se
             ++i;
             break;
         }
-        // The writer produces valid UTF-8 only.
-        const QString text = QString::fromUtf8(field);
-        if (text.toUtf8() != field) {
+        // The writer produces valid UTF-8 only. (A field may start with U+FEFF, which
+        // QString::fromUtf8 would drop.)
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                      QStringDecoder::Flag::ConvertInitialBom);
+        const QString text = utf8(field);
+        if (utf8.hasError()) {
             error = QStringLiteral("invalid UTF-8 in a field");
             return std::nullopt;
         }
