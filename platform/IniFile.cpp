@@ -19,6 +19,19 @@ QString stripQuotes(const QString& v) {
     return v;
 }
 
+// UTF-16 text with every unpaired surrogate replaced by U+FFFD, as the UTF-8 reading
+// does with bad bytes: letter-case conversion treats an unpaired surrogate differently
+// depending on what precedes it, so a name holding one would match only in some cases.
+QString pairedSurrogates(QString text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (text.at(i).isSurrogate())
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
 } // namespace
 
 QString IniFile::decode(const QByteArray& bytes) {
@@ -26,11 +39,11 @@ QString IniFile::decode(const QByteArray& bytes) {
         return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
     if (bytes.startsWith("\xFF\xFE")) {
         QStringDecoder dec(QStringDecoder::Utf16LE);
-        return dec(bytes.mid(2));
+        return pairedSurrogates(dec(bytes.mid(2)));
     }
     if (bytes.startsWith("\xFE\xFF")) {
         QStringDecoder dec(QStringDecoder::Utf16BE);
-        return dec(bytes.mid(2));
+        return pairedSurrogates(dec(bytes.mid(2)));
     }
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(bytes);
