@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QChar>
 #include <QIODevice>
 #include <QString>
 
@@ -7,6 +8,28 @@
 #include <memory>
 
 namespace exporter::detail {
+
+// Writes the UTF-8 of the UTF-16 unit c, which is U+0080 or above, taking the low half
+// from s when c starts a surrogate pair; an unpaired surrogate becomes U+FFFD, as in
+// QString::toUtf8(). At most four bytes; answers the position after them.
+inline char* putUtf8(char* p, char16_t c, const char16_t*& s, const char16_t* end) {
+    if (c < 0x800) {
+        *p++ = char(0xC0 | (c >> 6));
+        *p++ = char(0x80 | (c & 0x3F));
+    } else if (QChar::isHighSurrogate(c) && s < end && QChar::isLowSurrogate(*s)) {
+        const char32_t u = QChar::surrogateToUcs4(c, *s++);
+        *p++ = char(0xF0 | (u >> 18));
+        *p++ = char(0x80 | ((u >> 12) & 0x3F));
+        *p++ = char(0x80 | ((u >> 6) & 0x3F));
+        *p++ = char(0x80 | (u & 0x3F));
+    } else {
+        const char32_t u = QChar::isSurrogate(c) ? char32_t(QChar::ReplacementCharacter) : c;
+        *p++ = char(0xE0 | (u >> 12));
+        *p++ = char(0x80 | ((u >> 6) & 0x3F));
+        *p++ = char(0x80 | (u & 0x3F));
+    }
+    return p;
+}
 
 // Collects output in one reusable block and hands it to the device in large writes, so
 // the writers can produce bytes one at a time without a call per byte. The first failed

@@ -32,20 +32,8 @@ void appendField(ByteSink& sink, QStringView value, bool dropLineBreaks) {
                 continue;
             }
             *p++ = char(c);
-        } else if (c < 0x800) {
-            *p++ = char(0xC0 | (c >> 6));
-            *p++ = char(0x80 | (c & 0x3F));
-        } else if (QChar::isHighSurrogate(c) && s < end && QChar::isLowSurrogate(*s)) {
-            const char32_t u = QChar::surrogateToUcs4(char16_t(c), *s++);
-            *p++ = char(0xF0 | (u >> 18));
-            *p++ = char(0x80 | ((u >> 12) & 0x3F));
-            *p++ = char(0x80 | ((u >> 6) & 0x3F));
-            *p++ = char(0x80 | (u & 0x3F));
         } else {
-            const char32_t u = QChar::isSurrogate(c) ? char32_t(QChar::ReplacementCharacter) : c;
-            *p++ = char(0xE0 | (u >> 12));
-            *p++ = char(0x80 | ((u >> 6) & 0x3F));
-            *p++ = char(0x80 | (u & 0x3F));
+            p = detail::putUtf8(p, char16_t(c), s, end);
         }
     }
     *p++ = '"';
