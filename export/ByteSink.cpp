@@ -1,5 +1,7 @@
 #include "export/ByteSink.h"
 
+#include <QSaveFile>
+
 #include <algorithm>
 #include <cstring>
 
@@ -53,6 +55,22 @@ bool ByteSink::flush() {
     }
     m_size = 0;
     return !m_failed;
+}
+
+ExportStatus saveReplacing(const QString& fileName, bool directWriteFallback,
+                           const std::function<ExportStatus(QIODevice*)>& write) {
+    QSaveFile file(fileName);
+    file.setDirectWriteFallback(directWriteFallback);
+    if (!file.open(QIODevice::WriteOnly))
+        return ExportStatus::failure(ExportError::OpenFailed, file.errorString());
+    ExportStatus status = write(&file);
+    if (!status.ok()) {
+        file.cancelWriting();
+        return status;
+    }
+    if (!file.commit())
+        return ExportStatus::failure(ExportError::WriteFailed, file.errorString());
+    return status;
 }
 
 } // namespace exporter::detail

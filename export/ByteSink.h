@@ -1,10 +1,13 @@
 #pragma once
 
+#include "export/ExportStatus.h"
+
 #include <QChar>
 #include <QIODevice>
 #include <QString>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 
 namespace exporter::detail {
@@ -64,5 +67,12 @@ private:
     bool m_failed = false;
     QString m_error;
 };
+
+// Writes a file through write() on a temporary file beside it that replaces the file
+// only when everything was written; on failure the old file stays and no temporary file
+// is left. With directWriteFallback, a folder that only lets an existing file be
+// rewritten in place still gets the data.
+ExportStatus saveReplacing(const QString& fileName, bool directWriteFallback,
+                           const std::function<ExportStatus(QIODevice*)>& write);
 
 } // namespace exporter::detail

@@ -2,8 +2,6 @@
 
 #include "export/ByteSink.h"
 
-#include <QSaveFile>
-
 #include <algorithm>
 #include <exception>
 
@@ -141,19 +139,9 @@ ExportStatus MySaveToCSV(const IGridSource& grid, CsvSeparator separator, const 
     } catch (const std::exception& e) {
         return ExportStatus::failure(ExportError::SourceFailed, QString::fromLocal8Bit(e.what()));
     }
-    QSaveFile file(fileName);
-    // A folder that only lets an existing file be rewritten in place still gets the data.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return ExportStatus::failure(ExportError::OpenFailed, file.errorString());
-    ExportStatus status = MySaveToCSV(grid, separator, &file, sourceColumns);
-    if (!status.ok()) {
-        file.cancelWriting();
-        return status;
-    }
-    if (!file.commit())
-        return ExportStatus::failure(ExportError::WriteFailed, file.errorString());
-    return status;
+    return detail::saveReplacing(fileName, true, [&](QIODevice* device) {
+        return MySaveToCSV(grid, separator, device, sourceColumns);
+    });
 }
 
 } // namespace exporter

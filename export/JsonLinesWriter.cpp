@@ -3,7 +3,6 @@
 #include "export/ByteSink.h"
 
 #include <QBuffer>
-#include <QSaveFile>
 #include <QSet>
 
 #include <exception>
@@ -158,19 +157,9 @@ ExportStatus SaveToJsonLines(const IGridSource& grid, const QString& fileName, b
     } catch (const std::exception& e) {
         return ExportStatus::failure(ExportError::SourceFailed, QString::fromLocal8Bit(e.what()));
     }
-    QSaveFile file(fileName);
-    // A folder that only lets an existing file be rewritten in place still gets the data.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return ExportStatus::failure(ExportError::OpenFailed, file.errorString());
-    ExportStatus status = SaveToJsonLines(grid, &file, sourceColumns);
-    if (!status.ok()) {
-        file.cancelWriting();
-        return status;
-    }
-    if (!file.commit())
-        return ExportStatus::failure(ExportError::WriteFailed, file.errorString());
-    return status;
+    return detail::saveReplacing(fileName, true, [&](QIODevice* device) {
+        return SaveToJsonLines(grid, device, sourceColumns);
+    });
 }
 
 } // namespace exporter

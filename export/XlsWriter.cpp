@@ -4,7 +4,6 @@
 #include "export/CompoundFile.h"
 
 #include <QHashFunctions>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <algorithm>
@@ -575,17 +574,8 @@ ExportStatus SaveToXLS(const IGridSource& grid, QIODevice* device) {
 }
 
 ExportStatus SaveToXLS(const IGridSource& grid, const QString& fileName) {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return ExportStatus::failure(ExportError::OpenFailed, file.errorString());
-    ExportStatus status = SaveToXLS(grid, &file);
-    if (!status.ok()) {
-        file.cancelWriting();
-        return status;
-    }
-    if (!file.commit())
-        return ExportStatus::failure(ExportError::WriteFailed, file.errorString());
-    return status;
+    return detail::saveReplacing(fileName, false,
+                                 [&](QIODevice* device) { return SaveToXLS(grid, device); });
 }
 
 } // namespace exporter
