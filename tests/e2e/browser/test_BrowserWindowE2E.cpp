@@ -49,9 +49,12 @@ protected:
         return *window;
     }
     void load(platform::TWebBrowser* b, const QString& url) {
+        // Only this page's completion counts: the start page may still finish after the
+        // test's navigation began, and the favourite would then be taken from it.
         bool done = false;
-        auto c =
-            QObject::connect(b, &platform::TWebBrowser::OnDocumentComplete, [&] { done = true; });
+        auto c = QObject::connect(
+            b, &platform::TWebBrowser::OnDocumentComplete,
+            [&](platform::TWebBrowser*, const QString& at) { done = done || at == url; });
         b->Navigate(url);
         EXPECT_TRUE(waitUntil([&] { return done; })) << url.toStdString();
         QObject::disconnect(c);
