@@ -251,8 +251,7 @@ void TGridModel::releaseId(RowId id) {
         m_freeIds.push_back(id);
 }
 
-int TGridModel::addRow(const QStringList& fields, OriginId origin) {
-    checkOrigin(origin);
+TGridModel::BlobPtr TGridModel::blobOfFields(const QStringList& fields, OriginId origin) {
     const std::size_t n = std::max<std::size_t>(1, std::size_t(fields.size()));
     qsizetype length = qsizetype(n) - 1;
     for (const QString& f : fields)
@@ -271,7 +270,60 @@ int TGridModel::addRow(const QStringList& fields, OriginId origin) {
         }
         ends[i] = at;
     }
-    return insertBlob(std::move(b));
+    return b;
+}
+
+int TGridModel::addRow(const QStringList& fields, OriginId origin) {
+    checkOrigin(origin);
+    return insertBlob(blobOfFields(fields, origin));
+}
+
+void TGridModel::loadRows(std::size_t count, int sortColumn, Qt::SortOrder order,
+                          const RowSource& source) {
+    if (rows() != 0)
+        throw std::logic_error("rows can only be loaded into an empty grid");
+    if (count >= kNoRow - 1)
+        throw std::length_error("too many rows");
+    beginResetModel();
+    m_blobs.clear(); // ids freed by earlier removals
+    m_freeIds.clear();
+    m_sortColumn = std::max(0, sortColumn);
+    m_sortOrder = order;
+    try {
+        m_blobs.reserve(count);
+        QStringList fields;
+        for (std::size_t i = 0; i < count; ++i) {
+            fields.clear();
+            OriginId origin = kNoOrigin;
+            source(i, fields, origin);
+            checkOrigin(origin);
+            m_blobs.push_back(blobOfFields(fields, origin));
+        }
+        std::vector<RowId> ids(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            ids[i] = RowId(i);
+            m_joinedIndex.insert(RowId(i));
+            m_captionIndex.insert(RowId(i));
+        }
+        // A stable sort of rows in arrival order puts each after its equals, as adding
+        // them one by one at their sorted place does.
+        const bool ascending = order == Qt::AscendingOrder;
+        std::stable_sort(ids.begin(), ids.end(), [&](RowId a, RowId b) {
+            const int c = compareKeys(sortKey(a), sortKey(b));
+            return ascending ? c < 0 : c > 0;
+        });
+        m_order.assign(ids);
+    } catch (...) {
+        m_order.clear();
+        m_joinedIndex.clear();
+        m_captionIndex.clear();
+        m_blobs.clear();
+        m_freeIds.clear();
+        clearOrigins();
+        endResetModel();
+        throw;
+    }
+    endResetModel();
 }
 
 int TGridModel::addRecordLine(QStringView line, int columns, OriginId origin) {
