@@ -113,7 +113,8 @@ public:
     // Fills an empty grid with `count` rows at once, in the order that adding them one by
     // one to a grid sorted by `sortColumn` / `order` gives (each after its equals), with
     // one reset instead of a million insertions. source(i, fields, origin) supplies row i
-    // into cleared arguments. On a failure the grid is left empty and the failure passes on.
+    // into cleared arguments; row i gets the id i. On a failure the grid is left empty and the
+    // failure passes on.
     using RowSource = std::function<void(std::size_t, QStringList&, OriginId&)>;
     void loadRows(std::size_t count, int sortColumn, Qt::SortOrder order, const RowSource& source);
     void removeRowAt(int row);
