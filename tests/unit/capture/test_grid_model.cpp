@@ -515,10 +515,38 @@ TEST_P(BulkLoadTest, GivesTheGridThatAddingOneByOneGives) {
     const BulkCase& c = GetParam();
     // Equal keys in different letter case, empty fields, rows shorter than the grid and a
     // repeated row: the cases where a sort that is not stable, or not after equals, shows.
+    // Then keys that decide in their first eight characters or only after them, one a
+    // prefix of another, a NUL, punctuation between the capitals and the small letters,
+    // and characters beyond ASCII: the cases where a shortcut on the key's start shows.
+    const QStringList keys = {u"b"_s,
+                              u"B"_s,
+                              u"a"_s,
+                              QString(),
+                              u"c"_s,
+                              u"Abcdefgh-x"_s,
+                              u"abcdefgh-Y"_s,
+                              u"ABCDEFGH"_s,
+                              u"abcdefg"_s,
+                              u"abcdefgh"_s,
+                              u"abc"_s,
+                              QStringLiteral("ab\u0000c"),
+                              u"ab"_s,
+                              u"_under"_s,
+                              u"Zed"_s,
+                              u"[x"_s,
+                              u"@at"_s,
+                              u"\u007f"_s,
+                              u"\u00e9t\u00e9"_s,
+                              u"\u00c9T\u00c9"_s,
+                              u"abcdefg\u00e9"_s,
+                              u"abcdefgZ"_s,
+                              u"ab\u00df"_s,
+                              u"\U0001F600 smile"_s,
+                              u"\u0130stanbul"_s};
     std::mt19937 random(7);
     std::vector<QStringList> rows;
     for (int i = 0; i < 500; ++i) {
-        const QString key = QStringList{u"b"_s, u"B"_s, u"a"_s, QString(), u"c"_s}[random() % 5];
+        const QString key = keys[random() % keys.size()];
         QStringList fields{key, QString::number(random() % 4), u"n"_s + QString::number(i)};
         if (i % 9 == 0)
             fields.removeLast();
