@@ -272,7 +272,9 @@ journal::OpenReport CaptureController::openJournal(const QString& folder,
 }
 
 void CaptureController::restoreGrid(const journal::State& state) {
-    const int columns = int(state.columns.size());
+    // No template gives more columns than this; a journal that has more is damaged, and
+    // the rest are left out rather than built by the thousand.
+    const int columns = int(std::min<std::size_t>(state.columns.size(), kMaxColumnCount));
     if (columns > m_grid->columns())
         m_grid->appendColumns(columns - m_grid->columns());
     for (int c = 0; c < columns; ++c) {

@@ -2,6 +2,7 @@
 // written earlier comes back as the same grid, and each grid command reaches the journal,
 // so that what a restart reads is always what the grid held.
 #include "capture/CaptureController.h"
+#include "capture/Columns.h"
 #include "journal/Journal.h"
 
 #include "tests/support/QtPrinters.h"
@@ -152,6 +153,24 @@ TEST_F(ControllerJournal, ASecondControllerGetsItsOwnJournalAndRestoresNothing) 
     second.clear();
     first.closeJournal();
     EXPECT_EQ(readBack().rows.size(), 4u);
+}
+
+TEST_F(ControllerJournal, AJournalWithMoreColumnsThanATemplateGivesKeepsTheFirstOnes) {
+    {
+        journal::Journal j;
+        ASSERT_TRUE(j.open(dir.path()).status.ok());
+        std::vector<journal::Column> columns;
+        for (int i = 0; i < 5000; ++i)
+            columns.push_back({QString::number(i), 10 + i});
+        ASSERT_TRUE(j.setColumns(columns, u"x.orp"_s).ok());
+        const std::vector<QStringList> rows = {{u"a"_s, u"b"_s}};
+        ASSERT_TRUE(j.appendPage(u"p"_s, {}, rows).status.ok());
+    }
+    CaptureController c(pages, [] { return std::shared_ptr<TPlugin>(); });
+    ASSERT_TRUE(c.openJournal(dir.path()).status.ok());
+    EXPECT_EQ(c.grid().columns(), kMaxColumnCount);
+    EXPECT_EQ(c.grid().column(kMaxColumnCount - 1).caption, QString::number(kMaxColumnCount - 1));
+    EXPECT_EQ(c.rowCount(), 1);
 }
 
 TEST_F(ControllerJournal, WithoutAJournalTheGridWorksAsBefore) {
