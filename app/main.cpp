@@ -1,4 +1,5 @@
 #include "app/uTrawlMain.h"
+#include "journal/Journal.h"
 
 #include "platform/WidgetDialogs.h"
 
@@ -24,6 +25,7 @@ int main(int argc, char* argv[]) {
 
     TfrmTrawl::Options options;
     options.arguments = QApplication::arguments().mid(1);
+    options.journalFolder = journal::Journal::defaultFolder();
     auto window = std::make_unique<TfrmTrawl>(options);
     dialogs.setParent(window.get());
     window->show();

@@ -11,6 +11,8 @@
 #include "platform/StatusBar.h"
 #include "platform/Widgets.h"
 
+#include <QDir>
+#include <QLocale>
 #include <QStyle>
 
 // What a capture run shows, in the window's elements.
@@ -87,6 +89,67 @@ void TfrmTrawl::CreateCapture() {
     m_capture->setObjectName(QStringLiteral("capture"));
     m_captureView.reset(new CaptureView(*this));
     m_capture->setDisplay(m_captureView.get());
+    connect(m_capture.data(), &capture::CaptureController::journalFailed, this,
+            [this] { showJournalWarning(); });
+    connect(m_capture.data(), &capture::CaptureController::resumeChanged, this, [this] {
+        if (!acResumeCapture) // not built yet
+            return;
+        const bool can = m_capture && m_capture->canResume();
+        acResumeCapture->setEnabled(can);
+        itiResume->setEnabled(can);
+        tbbResume->setEnabled(can);
+    });
+}
+
+namespace {
+constexpr int kJournalPanel = 4;
+
+QString messageOr(const QString& translated, const char* builtIn) {
+    return translated.isEmpty() ? QString::fromUtf8(builtIn) : translated;
+}
+} // namespace
+
+void TfrmTrawl::OpenJournal() {
+    if (m_options.journalFolder.isEmpty())
+        return;
+    const journal::OpenReport report =
+        m_capture->openJournal(m_options.journalFolder, {m_options.journalMaxBytes});
+    if (!report.status.ok()) {
+        showJournalWarning();
+        osb->label(kJournalPanel)->setToolTip(report.status.message);
+    } else if (report.secondProcess) {
+        osb->setText(kJournalPanel,
+                     messageOr(lingo::sJournalSecondWindow,
+                               "Another Trawlex window keeps the last session. This one keeps "
+                               "its rows apart"));
+    } else if (m_capture->restoredRows() > 0) {
+        // English digit grouping, as the line count the user sees in the message.
+        const QString count = QLocale(QLocale::English).toString(m_capture->restoredRows());
+        osb->setText(
+            kJournalPanel,
+            messageOr(lingo::sRestoredLines, "Restored %1 lines from the last session").arg(count));
+        // The status bar shows all but its bold and line-break tags literally, so a
+        // damaged journal's name can at most make itself bold.
+        if (!m_capture->restoredTemplate().isEmpty())
+            osb->setText(1, m_capture->restoredTemplate());
+    }
+    if (!report.movedAsideTo.isEmpty())
+        platform::dialogs().message(messageOr(lingo::sJournalMovedAside,
+                                              "The last session's journal could not be read. "
+                                              "It was kept as %1 and the grid starts empty.")
+                                        .arg(QDir::toNativeSeparators(report.movedAsideTo)));
+}
+
+void TfrmTrawl::showJournalWarning() {
+    osb->setText(kJournalPanel,
+                 QStringLiteral("<B>") +
+                     messageOr(lingo::sJournalNotKept,
+                               "Warning: rows are not being kept (the journal cannot be written)") +
+                     QStringLiteral("</B>"));
+}
+
+void TfrmTrawl::acResumeCaptureExecute() {
+    m_capture->resume();
 }
 
 void TfrmTrawl::CreateGrid() {
@@ -135,6 +198,10 @@ void TfrmTrawl::acDeleteExecute() {
 
 void TfrmTrawl::acClearGridExecute() {
     m_capture->clear();
+    // An empty grid has nothing restored, and Empty Grid puts a journal that had failed
+    // back in step: what the journal panel said no longer holds.
+    if (m_capture->rowCount() == 0 && m_capture->journalKept())
+        osb->setText(kJournalPanel, {});
 }
 
 void TfrmTrawl::adDeduplicateExecute() {

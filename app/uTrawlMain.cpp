@@ -92,6 +92,8 @@ void TfrmTrawl::buildActions() {
     make(acShowBrowserImages, "acShowBrowserImages", QStringLiteral("Images"));
     make(acSetWantsEmail, "acSetWantsEmail", QStringLiteral("Extras"));
     make(acCapture, "acCapture", QStringLiteral("Capture"));
+    make(acResumeCapture, "acResumeCapture", QStringLiteral("Resume Capture"));
+    acResumeCapture->setEnabled(false); // until a restore brings an interrupted run
     make(adDeduplicate, "adDeduplicate", QStringLiteral("Duplicates"));
     make(acDelete, "acDelete", QStringLiteral("Delete"));
     make(acClearGrid, "acClearGrid", QStringLiteral("Clear"));
@@ -174,6 +176,10 @@ void TfrmTrawl::buildSideBar() {
     itiCapture->setIcon(stdIcon(QStyle::SP_MediaPlay));
     itiCapture->badge()->setFill(QColor(255, 0, 0));
     itiCapture->badge()->setCaption(QStringLiteral("Click to stop!") + QChar(0x00A0));
+    itiResume = vpl->addItem(QStringLiteral("itiResume"), QStringLiteral("Resume Capture"));
+    itiResume->setIcon(stdIcon(QStyle::SP_MediaSeekForward));
+    itiResume->setAccessibleName(QStringLiteral("Resume Capture"));
+    itiResume->setEnabled(false);
 
     cbAutoTurn = new QCheckBox(QStringLiteral("Automatic Page Turn"), vpl);
     cbAutoTurn->setObjectName(QStringLiteral("cbAutoTurn"));
@@ -284,6 +290,11 @@ void TfrmTrawl::buildWebPage() {
                            acSetWantsEmail);
     tbbArobase->setCheckable(true);
     tbbCapture = addButton(tbData, "tbbCapture", {}, stdIcon(QStyle::SP_MediaPlay), acCapture);
+    tbbResume =
+        addButton(tbData, "tbbResume", {}, stdIcon(QStyle::SP_MediaSeekForward), acResumeCapture);
+    tbbResume->setAccessibleName(QStringLiteral("Resume Capture"));
+    tbbResume->setToolTip(QStringLiteral("Resume Capture"));
+    tbbResume->setEnabled(false);
 
     // Design hints that the language table replaces at start-up.
     setHint("tbbBack", QStringLiteral("Go back"));
@@ -368,7 +379,9 @@ void TfrmTrawl::buildElements() {
     osb = new platform::StatusBar({{175, Qt::AlignHCenter, platform::StatusBar::Kind::Progress},
                                    {100, Qt::AlignHCenter, platform::StatusBar::Kind::Text},
                                    {200, Qt::AlignHCenter, platform::StatusBar::Kind::Text},
-                                   {50, Qt::AlignLeft, platform::StatusBar::Kind::Text}},
+                                   {50, Qt::AlignLeft, platform::StatusBar::Kind::Text},
+                                   // the capture journal: restored rows, rows not kept
+                                   {420, Qt::AlignLeft, platform::StatusBar::Kind::Text}},
                                   central);
     osb->setObjectName(QStringLiteral("osb"));
     column->addWidget(osb);
@@ -431,6 +444,7 @@ void TfrmTrawl::connectCommands() {
     on(mnJavaScript, &TfrmTrawl::mnJavaScriptClick);
     on(acSetWantsEmail, &TfrmTrawl::acSetWantsEmailExecute);
     on(acCapture, &TfrmTrawl::acCaptureExecute);
+    on(acResumeCapture, &TfrmTrawl::acResumeCaptureExecute);
     on(adDeduplicate, &TfrmTrawl::adDeduplicateExecute);
     on(acDelete, &TfrmTrawl::acDeleteExecute);
     on(acClearGrid, &TfrmTrawl::acClearGridExecute);
@@ -441,6 +455,7 @@ void TfrmTrawl::connectCommands() {
     connect(btnFavorite, &QToolButton::clicked, this, guarded([this] { btnFavoriteClick(); }));
     connect(mnPopSilent, &QMenu::aboutToShow, this, guarded([this] { mnPopSilentPopup(); }));
     connect(itiCapture, &QPushButton::clicked, this, guarded([this] { itiCaptureItemClick(); }));
+    connect(itiResume, &QPushButton::clicked, acResumeCapture, &QAction::trigger);
     connect(itiSaveGrid, &QPushButton::clicked, this, guarded([this] { itiSaveGridItemClick(); }));
     connect(itiClose, &QPushButton::clicked, this, guarded([this] { itiCloseItemClick(); }));
     connect(mmIndic, &platform::UpperCaseMemo::clicked, this, [this] { mmIndicClick(); });
@@ -483,6 +498,7 @@ void TfrmTrawl::FormCreate() {
     } catch (...) {
     }
     updatecount();
+    OpenJournal();
     LoadLogo();
     try {
         LoadHomePage();

@@ -21,6 +21,7 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <cstdint>
 #include <memory>
 
 namespace platform {
@@ -67,6 +68,9 @@ public:
         QString progDir;         // empty: the executable's folder
         QStringList arguments;   // command-line arguments after the program name
         bool exitProcess = true; // closing ends the process (the program) or not (tests)
+        // Where the capture journal lives; empty: no journal, nothing restored (tests).
+        QString journalFolder;
+        std::int64_t journalMaxBytes = 0; // tests: a journal that fills up, 0 for no limit
     };
 
     explicit TfrmTrawl(const Options& options, QWidget* parent = nullptr);
@@ -150,6 +154,10 @@ public:
     void itiSaveGridItemClick();
     int gridRowCount() const;
     bool isCaptureRunning() const;
+    void acResumeCaptureExecute();
+    // Opens the capture journal, restores the last grid and says what happened.
+    void OpenJournal();
+    void showJournalWarning();
     void WriteColumnHeaders(); // template loading step 13
     bool GetColWidths();       // template loading step 17; false when the widths failed
 
@@ -197,6 +205,7 @@ private:
     platform::SideBar* vpl = nullptr;
     platform::SideBarHeader* hiBrowse = nullptr;
     platform::SideBarItem* itiCapture = nullptr;
+    platform::SideBarItem* itiResume = nullptr;
     QCheckBox* cbAutoTurn = nullptr;
     QLabel* spSpeedLabel = nullptr;
     QSpinBox* spSpeed = nullptr;
@@ -229,6 +238,7 @@ private:
     QToolButton* tbbNoImg = nullptr;
     QToolButton* tbbArobase = nullptr;
     QToolButton* tbbCapture = nullptr;
+    QToolButton* tbbResume = nullptr;
 
     platform::ToolDock* dpData = nullptr;
     QToolBar* tbDelete = nullptr;
@@ -274,6 +284,7 @@ private:
     QAction* acShowBrowserImages = nullptr;
     QAction* acSetWantsEmail = nullptr;
     QAction* acCapture = nullptr;
+    QAction* acResumeCapture = nullptr;
     QAction* adDeduplicate = nullptr;
     QAction* acDelete = nullptr;
     QAction* acClearGrid = nullptr;

@@ -10,6 +10,8 @@
 
 #include <orvo/PluginBase.h>
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -83,6 +85,17 @@ public:
     }
 
     void navigate(Browser b, const QString& url) override { m_c.m_pages.navigate(b, url); }
+    void runAt(const QString& pageAddress) override {
+        if (!pageAddress.isEmpty() && m_c.m_journal.isOpen())
+            m_c.noteJournal(m_c.m_journal.runAt(pageAddress));
+    }
+    void rowsCaptured(std::span<const TGridModel::RowId> rows) override {
+        m_c.journalRowsAdded(rows);
+    }
+    void runCompleted() override {
+        if (m_c.m_journal.isOpen())
+            m_c.noteJournal(m_c.m_journal.runCompleted());
+    }
     void TrimWorkingSet() override { platform::TrimWorkingSet(); }
     bool autoTurn() override { return m_c.m_autoTurn; }
 
@@ -126,6 +139,12 @@ CaptureController::CaptureController(CapturePages& pages, TemplateSource current
     : QObject(parent), m_pages(pages), m_template(std::move(currentTemplate)),
       m_grid(new TGridModel(this)) {
     m_grid->setObjectName(QStringLiteral("lvModel"));
+    // A header sort reorders the rows: the journal keeps the new order.
+    connect(m_grid, &QAbstractItemModel::layoutChanged, this,
+            [this](const QList<QPersistentModelIndex>&, QAbstractItemModel::LayoutChangeHint hint) {
+                if (hint == QAbstractItemModel::VerticalSortHint)
+                    journalOrder();
+            });
 }
 
 CaptureController::~CaptureController() = default;
@@ -138,11 +157,15 @@ void CaptureController::setRunning(bool running) {
     const bool changed = m_running != running;
     m_running = running;
     m_display->setRunningShown(running);
-    if (changed)
+    if (changed) {
         emit runningChanged(running);
+        emit resumeChanged();
+    }
 }
 
 void CaptureController::capture() {
+    if (!m_running)
+        forgetResume(); // a new run takes the interrupted one's place
     Host host(*this);
     CaptureCommand(host);
 }
@@ -153,26 +176,57 @@ void CaptureController::setWantsEmail(bool pressed, ExtrasSwitch& button) {
 }
 
 void CaptureController::deleteRows(const std::vector<int>& rows) {
-    DeleteSelectedRows(*m_grid, rows, [this] { updatecount(); });
+    std::vector<TGridModel::RowId> ids;
+    for (int row : rows)
+        if (row >= 0 && row < m_grid->rows())
+            ids.push_back(m_grid->rowIdAt(row));
+    DeleteSelectedRows(*m_grid, rows, [&] {
+        journalRemovedRows(ids);
+        updatecount();
+    });
 }
 
 void CaptureController::clear() {
-    ClearGrid(*m_grid, [this] { updatecount(); });
+    ClearGrid(*m_grid, [this] {
+        if (m_grid->rows() == 0 && m_journal.isOpen()) {
+            m_keys.clear();
+            if (m_journal.inStep()) {
+                noteJournal(m_journal.clearRows());
+            } else {
+                // An empty grid is the cheapest moment to get the journal back in step.
+                journal::State empty;
+                for (int c = 0; c < m_grid->columns(); ++c)
+                    empty.columns.push_back({m_grid->column(c).caption, m_grid->column(c).width});
+                empty.templateName = templateFileName();
+                noteJournal(m_journal.rewrite(empty).status);
+            }
+        }
+        forgetResume();
+        updatecount();
+    });
 }
 
 void CaptureController::deleteDuplicates() {
     Host host(*this);
-    DeleteDuplicates(*m_grid, host, [this] { updatecount(); });
+    const std::vector<TGridModel::RowId> before = m_grid->rowIdsInOrder();
+    DeleteDuplicates(*m_grid, host, [&] {
+        journalRemovedRows(before);
+        updatecount();
+    });
 }
 
 void CaptureController::writeColumnHeaders() {
     Host host(*this);
     WriteColumnHeaders(*m_grid, host);
+    journalColumns();
+    emit resumeChanged(); // another template may be loaded now
 }
 
 bool CaptureController::readColumnWidths() {
     Host host(*this);
-    return !GetColWidths(*m_grid, host).failed();
+    const bool ok = !GetColWidths(*m_grid, host).failed();
+    journalColumns();
+    return ok;
 }
 
 void CaptureController::resetbuttons() {
@@ -197,6 +251,165 @@ bool CaptureController::templateLoaded() {
                                     ? QStringLiteral("No template currently selected!")
                                     : lingo::sNoTemplate);
     return false;
+}
+
+journal::OpenReport CaptureController::openJournal(const QString& folder,
+                                                   const journal::Options& options) {
+    journal::OpenReport report = m_journal.open(folder, options);
+    m_restoredRows = 0;
+    const journal::State& state = report.restored;
+    if (report.status.ok() && (!state.rows.empty() || !state.interruptedPage.isEmpty())) {
+        try {
+            restoreGrid(state);
+        } catch (const std::exception& e) {
+            // Out of memory for the rows: the grid starts empty, and the journal keeps
+            // them for a start with more room, adding the new rows after them.
+            m_keys.clear();
+            qWarning("The last grid could not be restored: %s", e.what());
+        }
+    }
+    return report;
+}
+
+void CaptureController::restoreGrid(const journal::State& state) {
+    // No template gives more columns than this; a journal that has more is damaged, and
+    // the rest are left out rather than built by the thousand.
+    const int columns = int(std::min<std::size_t>(state.columns.size(), kMaxColumnCount));
+    if (columns > m_grid->columns())
+        m_grid->appendColumns(columns - m_grid->columns());
+    for (int c = 0; c < columns; ++c) {
+        m_grid->setColumnCaption(c, state.columns[std::size_t(c)].caption);
+        m_grid->setColumnWidth(c, state.columns[std::size_t(c)].width);
+    }
+    const journal::RowList& rows = state.rows;
+    TGridModel::OriginId origin = TGridModel::kNoOrigin;
+    m_grid->loadRows(rows.size(), state.sortColumn, state.sortOrder,
+                     [&](std::size_t i, QStringList& fields, TGridModel::OriginId& o) {
+                         fields = rows.fieldsAt(i);
+                         if (i == 0 || !rows.samePage(i, i - 1))
+                             origin = m_grid->addOrigin(rows.pageUrlAt(i), rows.capturedAtAt(i));
+                         o = origin;
+                     });
+    // Row i of the load has the id i.
+    m_keys.assign(rows.size(), 0);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        m_keys[i] = rows.keyAt(i);
+    m_restoredRows = int(rows.size());
+    m_restoredTemplate = state.templateName;
+    m_resumePage = state.interruptedPage;
+    updatecount();
+    emit resumeChanged();
+}
+
+void CaptureController::closeJournal() {
+    m_journal.close();
+    m_keys.clear();
+}
+
+bool CaptureController::canResume() const {
+    return !m_resumePage.isEmpty() && !m_running && !m_restoredTemplate.isEmpty() &&
+           templateFileName() == m_restoredTemplate;
+}
+
+void CaptureController::resume() {
+    if (!canResume())
+        return;
+    const QString page = m_resumePage;
+    forgetResume(); // once resumed, the run is an ordinary one
+    m_pages.navigate(Browser::WB, page);
+    Host host(*this);
+    host.waitUntilReady(Browser::WB);
+    if (host.isShuttingDown())
+        return;
+    capture();
+}
+
+void CaptureController::forgetResume() {
+    if (m_resumePage.isEmpty())
+        return;
+    m_resumePage.clear();
+    emit resumeChanged();
+}
+
+QString CaptureController::templateFileName() const {
+    const std::shared_ptr<TPlugin> p = m_template();
+    return p ? QFileInfo(p->FileName()).fileName() : QString();
+}
+
+journal::RowKey& CaptureController::keyOf(TGridModel::RowId id) {
+    if (id >= m_keys.size())
+        m_keys.resize(std::max<std::size_t>(id + 1, m_grid->idLimit()), 0);
+    return m_keys[id];
+}
+
+void CaptureController::noteJournal(const journal::Status& status) {
+    // The first failure puts the journal out of step; later changes fail at once with
+    // OutOfStep, and the warning is already showing.
+    if (status.code == journal::ErrorCode::Unwritable)
+        emit journalFailed(status.message);
+}
+
+void CaptureController::journalRowsAdded(std::span<const TGridModel::RowId> rows) {
+    if (rows.empty() || !m_journal.isOpen())
+        return;
+    std::vector<QStringList> fields;
+    fields.reserve(rows.size());
+    for (TGridModel::RowId id : rows) {
+        QStringList f;
+        const int n = m_grid->fieldCountOf(id);
+        f.reserve(n);
+        for (int i = 0; i < n; ++i)
+            f.append(m_grid->fieldOf(id, i).toString());
+        fields.push_back(std::move(f));
+    }
+    // A page's rows share one origin.
+    const QDateTime at = m_grid->capturedOf(rows.front());
+    const journal::Appended appended =
+        m_journal.appendPage(m_grid->sourceOf(rows.front()),
+                             at.isValid() ? at : QDateTime::currentDateTimeUtc(), fields);
+    noteJournal(appended.status);
+    if (!appended.status.ok())
+        return;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        keyOf(rows[i]) = appended.firstKey + journal::RowKey(i);
+}
+
+void CaptureController::journalRemovedRows(const std::vector<TGridModel::RowId>& ids) {
+    if (ids.empty())
+        return;
+    // Only the rows that are really gone: a removal that failed half-way left the rest.
+    const std::vector<int> positions = m_grid->positionsById();
+    std::vector<journal::RowKey> keys;
+    for (TGridModel::RowId id : ids) {
+        if (id < positions.size() && positions[id] >= 0)
+            continue;
+        if (id < m_keys.size() && m_keys[id] != 0) {
+            keys.push_back(m_keys[id]);
+            m_keys[id] = 0;
+        }
+    }
+    if (!keys.empty() && m_journal.isOpen())
+        noteJournal(m_journal.removeRows(keys));
+}
+
+void CaptureController::journalColumns() {
+    if (!m_journal.isOpen())
+        return;
+    std::vector<journal::Column> columns;
+    for (int c = 0; c < m_grid->columns(); ++c)
+        columns.push_back({m_grid->column(c).caption, m_grid->column(c).width});
+    noteJournal(m_journal.setColumns(columns, templateFileName()));
+}
+
+void CaptureController::journalOrder() {
+    if (!m_journal.isOpen())
+        return;
+    std::vector<journal::RowKey> keys;
+    keys.reserve(std::size_t(m_grid->rows()));
+    for (TGridModel::RowId id : m_grid->rowIdsInOrder())
+        if (id < m_keys.size() && m_keys[id] != 0)
+            keys.push_back(m_keys[id]);
+    noteJournal(m_journal.setOrder(keys, m_grid->sortColumn(), m_grid->sortOrder()));
 }
 
 void CaptureController::updatecount() {

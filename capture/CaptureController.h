@@ -2,10 +2,16 @@
 // automatic page turn, duplicate detection and the grid commands. Its interface has no
 // widget and no window: a window shows what it reports through a CaptureDisplay, and a
 // program without a window drives it over browsers of its own.
+//
+// With a journal open, every change of the grid is written to it before the count on
+// screen changes (a captured page's rows in one transaction, Delete, Delete Duplicates,
+// Empty Grid, a sort, the columns a template gives), so a killed program loses at most
+// the page being captured; opening the journal puts the last grid back.
 #pragma once
 
 #include "capture/CaptureRun.h"
 #include "capture/GridModel.h"
+#include "journal/Journal.h"
 
 #include <orvo/IHTMLDocument2.h>
 
@@ -106,13 +112,48 @@ public:
     // "No template currently selected!" unless one is loaded.
     bool templateLoaded();
 
+    // The journal. openJournal is called once, on the grid as the controller made it:
+    // when the journal holds a grid (rows, or a run that never completed), the grid comes
+    // back with its rows, order, columns and widths. The report says what happened: no
+    // journal, a second process's fresh one, a damaged one moved aside.
+    journal::OpenReport openJournal(const QString& folder, const journal::Options& options = {});
+    void closeJournal();
+    const journal::Journal& journal() const { return m_journal; }
+    // Rows are being kept: a journal is open and holds what the grid holds.
+    bool journalKept() const { return m_journal.inStep(); }
+    // What openJournal brought back: the rows, the template the grid came from (its file
+    // name) and the page of a run that ended without its completion step.
+    int restoredRows() const { return m_restoredRows; }
+    QString restoredTemplate() const { return m_restoredTemplate; }
+    QString resumePage() const { return m_resumePage; }
+    // Resume Capture can go: a restored run never completed, no run is active, and the
+    // template loaded now has the file name of the one the grid came from.
+    bool canResume() const;
+    // Resume Capture: goes to the interrupted run's page and runs Capture from there;
+    // returns when the run has ended. Rows already in the grid are not added again.
+    void resume();
+
 signals:
     void runningChanged(bool running);
     void countChanged(int rows);
+    // A journal write failed: rows are no longer being kept (emitted once per failure
+    // that puts the journal out of step).
+    void journalFailed(const QString& message);
+    // canResume() may have changed.
+    void resumeChanged();
 
 private:
     class Host;
     void updatecount();
+    QString templateFileName() const;
+    void restoreGrid(const journal::State& state);
+    void noteJournal(const journal::Status& status);
+    void journalRowsAdded(std::span<const TGridModel::RowId> rows);
+    void journalRemovedRows(const std::vector<TGridModel::RowId>& ids);
+    void journalColumns();
+    void journalOrder();
+    journal::RowKey& keyOf(TGridModel::RowId id);
+    void forgetResume();
 
     CapturePages& m_pages;
     TemplateSource m_template;
@@ -123,6 +164,13 @@ private:
     int m_pauseSeconds = 3;
     bool m_running = false;
     int m_pageCounter = 1;
+
+    journal::Journal m_journal;
+    // The journal's key of each grid row, by row id; 0 for rows it does not hold.
+    std::vector<journal::RowKey> m_keys;
+    int m_restoredRows = 0;
+    QString m_restoredTemplate;
+    QString m_resumePage;
 };
 
 } // namespace capture

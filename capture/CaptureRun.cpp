@@ -3,6 +3,8 @@
 #include "capture/Dupes.h"
 #include "capture/RecordText.h"
 
+#include <vector>
+
 namespace capture {
 
 using namespace runtext;
@@ -19,6 +21,7 @@ enum class PageEnd {
 };
 
 void completion(ICaptureHost& host) {
+    host.runCompleted();
     host.resetbuttons();
     host.playSound();
     host.setTitleStatus(kCompleted);
@@ -41,14 +44,18 @@ void appendRows(ICaptureHost& host, const QString& recordText) {
     // Every row of the page shares one origin: the page's address and this moment.
     const TGridModel::OriginId origin =
         grid.addOrigin(host.pageAddress(), QDateTime::currentDateTimeUtc());
+    std::vector<TGridModel::RowId> added;
     try {
         for (QStringView line : lines)
             if (!FlatLineIsAlreadyInGrid(grid, line))
-                grid.addRecordLine(line, columns, origin);
+                added.push_back(grid.rowIdAt(grid.addRecordLine(line, columns, origin)));
     } catch (...) {
-        host.updatecount(); // the display keeps showing the rows the grid really has
+        // The rows the grid really has are kept and shown.
+        host.rowsCaptured(added);
+        host.updatecount();
         throw;
     }
+    host.rowsCaptured(added);
     host.updatecount();
 }
 
@@ -103,6 +110,7 @@ PageEnd capturePage(ICaptureHost& host) {
         return PageEnd::Stopped;
     }
     host.setPageCounter(host.pageCounter() + 1);
+    host.runAt(host.pageAddress());
     host.setTitleStatus(kExtracting);
 
     QString recordText;
@@ -162,8 +170,12 @@ void WriteDataInColumns(ICaptureHost& host) {
         case PageEnd::Abandoned:
         case PageEnd::Completed:
             return;
-        case PageEnd::Stopped:
         case PageEnd::NotAccessible:
+            // The run ends here as on its last page, completion step or not.
+            if (!earlierPages)
+                host.runCompleted();
+            [[fallthrough]];
+        case PageEnd::Stopped:
         case PageEnd::Failed:
             if (earlierPages && !host.isShuttingDown())
                 completion(host);

@@ -20,6 +20,8 @@
 
 #include <QString>
 
+#include <span>
+
 namespace capture {
 
 enum class Browser { WB, wb2, WBassist };
@@ -41,7 +43,13 @@ public:
     // the host cannot tell.
     virtual QString pageAddress() { return {}; }
     virtual void TrimWorkingSet() = 0; // also processes pending messages
-    virtual bool autoTurn() = 0;       // cbAutoTurn checked
+    // What the journal keeps of a run: the page it is capturing, the rows a page added
+    // (called before the count on screen changes, while they are the grid's newest), and
+    // the run's end by its completion step. A host without a journal ignores them.
+    virtual void runAt(const QString& pageAddress) { (void)pageAddress; }
+    virtual void rowsCaptured(std::span<const TGridModel::RowId> rows) { (void)rows; }
+    virtual void runCompleted() {}
+    virtual bool autoTurn() = 0; // cbAutoTurn checked
 
     // Displays.
     virtual bool captureBadgeShown() = 0;

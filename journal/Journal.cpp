@@ -577,8 +577,11 @@ Status Journal::removeRows(std::span<const RowKey> keys) {
 Status Journal::clearRows() {
     if (Status s = beginChange(); !s.ok())
         return s;
+    // The run the rows came from goes with them: nothing is left to resume. A run still
+    // going notes its next page again.
     if (execAll(m_db, "DELETE FROM rows; DELETE FROM pages;"
-                      "DELETE FROM meta WHERE key IN ('order_keys', 'order_base');") != SQLITE_OK)
+                      "DELETE FROM meta WHERE key IN ('order_keys', 'order_base', 'run_state',"
+                      " 'run_page');") != SQLITE_OK)
         return writeFailed(QStringLiteral("cannot empty the grid"));
     return commitChange();
 }

@@ -137,7 +137,7 @@ public:
                         std::span<const QStringList> rows);
     // Delete and Delete Duplicates. Keys the journal does not hold are passed over.
     Status removeRows(std::span<const RowKey> keys);
-    // Empty Grid: the rows never come back.
+    // Empty Grid: the rows never come back, nor the interrupted run they came from.
     Status clearRows();
     // The grid's columns and the template they came from.
     Status setColumns(std::span<const Column> columns, const QString& templateName);

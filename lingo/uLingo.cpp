@@ -14,6 +14,10 @@ QString sBrowserReady;
 QString sNoTemplate;
 QString sSlowProcess;
 QString sLinesInGrid;
+QString sRestoredLines;
+QString sJournalNotKept;
+QString sJournalMovedAside;
+QString sJournalSecondWindow;
 
 namespace {
 
@@ -62,14 +66,32 @@ constexpr Key kMessages[] = {
     {u"inStrings", u"sSlowProcess", u"Slow Process. Please wait...", "sSlowProcess",
      Apply::Message},
     {u"inStrings", u"sLinesInGrid", u"lines in grid", "sLinesInGrid", Apply::Message},
+    {u"inStrings", u"sRestoredLines", u"Restored %1 lines from the last session", "sRestoredLines",
+     Apply::Message},
+    {u"inStrings", u"sJournalNotKept",
+     u"Warning: rows are not being kept (the journal cannot be written)", "sJournalNotKept",
+     Apply::Message},
+    {u"inStrings", u"sJournalMovedAside",
+     u"The last session's journal could not be read. It was kept as %1 and the grid starts empty.",
+     "sJournalMovedAside", Apply::Message},
+    {u"inStrings", u"sJournalSecondWindow",
+     u"Another Trawlex window keeps the last session. This one keeps its rows apart",
+     "sJournalSecondWindow", Apply::Message},
 };
 
 QString* messageVariable(std::string_view name) {
     static const std::pair<std::string_view, QString*> vars[] = {
-        {"sNosaveExcel1", &sNosaveExcel1},       {"sNosaveExcel2", &sNosaveExcel2},
-        {"sNoValidTemplate", &sNoValidTemplate}, {"sBrowserReady", &sBrowserReady},
-        {"sNoTemplate", &sNoTemplate},           {"sSlowProcess", &sSlowProcess},
+        {"sNosaveExcel1", &sNosaveExcel1},
+        {"sNosaveExcel2", &sNosaveExcel2},
+        {"sNoValidTemplate", &sNoValidTemplate},
+        {"sBrowserReady", &sBrowserReady},
+        {"sNoTemplate", &sNoTemplate},
+        {"sSlowProcess", &sSlowProcess},
         {"sLinesInGrid", &sLinesInGrid},
+        {"sRestoredLines", &sRestoredLines},
+        {"sJournalNotKept", &sJournalNotKept},
+        {"sJournalMovedAside", &sJournalMovedAside},
+        {"sJournalSecondWindow", &sJournalSecondWindow},
     };
     for (const auto& [n, v] : vars)
         if (n == name)

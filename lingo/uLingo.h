@@ -48,6 +48,11 @@ extern QString sBrowserReady;
 extern QString sNoTemplate;
 extern QString sSlowProcess;
 extern QString sLinesInGrid;
+// The capture journal; %1 stands for a number or a file path.
+extern QString sRestoredLines;
+extern QString sJournalNotKept;
+extern QString sJournalMovedAside;
+extern QString sJournalSecondWindow;
 void clearMessages();
 
 // A colour name ("clRed", any letter case), a decimal number, or "$" and hexadecimal

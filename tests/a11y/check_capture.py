@@ -108,6 +108,7 @@ def save_through_dialog(app, button, path):
 
 home = tempfile.mkdtemp(prefix="trawlex-a11y-")
 env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home + "/config", XDG_RUNTIME_DIR=home,
+           XDG_DATA_HOME=home + "/data",
            QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QTWEBENGINE_DISABLE_SANDBOX="1",
            QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --disable-background-networking "
            "--disable-component-update --no-first-run --proxy-server=127.0.0.1:9")

@@ -80,6 +80,7 @@ def press(node):
 
 home = tempfile.mkdtemp(prefix="trawlex-a11y-")
 env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home + "/config", XDG_RUNTIME_DIR=home,
+           XDG_DATA_HOME=home + "/data",
            QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QTWEBENGINE_DISABLE_SANDBOX="1",
            QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --disable-background-networking "
            "--disable-component-update --no-first-run --proxy-server=127.0.0.1:9")
@@ -103,6 +104,7 @@ try:
         ("push button", "Delete selected lines"), ("push button", "Empty Grid"),
         ("push button", "Excel"), ("push button", "CSV"), ("push button", "Upgrade?"),
         ("push button", "Capture"), ("push button", "My Grid"), ("push button", "Close Application"),
+        ("push button", "Resume Capture"),
         ("check box", "Automatic Page Turn"), ("page tab", "Web Navigation"), ("page tab", "Data Grid"),
         ("label", "Browsing"), ("label", "Feedback"),
     ]:

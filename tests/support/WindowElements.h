@@ -109,6 +109,9 @@ public:
     QAction* acShowBrowserImages() const { return find<QAction>("acShowBrowserImages"); }
     QAction* acSetWantsEmail() const { return find<QAction>("acSetWantsEmail"); }
     QAction* acCapture() const { return find<QAction>("acCapture"); }
+    QAction* acResumeCapture() const { return find<QAction>("acResumeCapture"); }
+    QAbstractButton* itiResume() const { return find<QAbstractButton>("itiResume"); }
+    QToolButton* tbbResume() const { return find<QToolButton>("tbbResume"); }
     QAction* adDeduplicate() const { return find<QAction>("adDeduplicate"); }
     QAction* acDelete() const { return find<QAction>("acDelete"); }
     QAction* acClearGrid() const { return find<QAction>("acClearGrid"); }

@@ -724,3 +724,71 @@ TEST(ExtrasSwitch, TellsTheTemplateOrPutsTheButtonBack) {
         EXPECT_EQ(t.noTemplateMessages, c.loaded ? 0 : 1);
     }
 }
+
+// What the journal is told: the page a run is on before its extraction, each page's new
+// rows (and only those) before the count on screen changes, and the completion step; a
+// run cut short by the shutdown never reports completion, so it can be resumed.
+class JournalHost : public FakeHost {
+public:
+    QStringList journal;
+    void runAt(const QString& page) override { journal.append(u"at:"_s + page); }
+    void rowsCaptured(std::span<const TGridModel::RowId> rows) override {
+        QStringList names;
+        for (TGridModel::RowId id : rows)
+            names.append(model.fieldOf(id, 0).toString());
+        journal.append(u"rows:"_s + names.join(u',') + u" shown:"_s +
+                       QString::number(lastCountShown) + u" grid:"_s +
+                       QString::number(model.rows()));
+    }
+    void runCompleted() override { journal.append(u"completed"_s); }
+};
+
+struct JournalCase {
+    const char* name;
+    std::vector<std::pair<QString, Page>> site;
+    QString shutdownAt; // the wait in which the program starts shutting down, on p2
+    QStringList expected;
+};
+
+class RunJournalTest : public ::testing::TestWithParam<JournalCase> {};
+
+TEST_P(RunJournalTest, ReportsPagesRowsAndCompletion) {
+    const JournalCase& c = GetParam();
+    JournalHost h;
+    h.model.addRow({u"Brown"_s, u"2 Elm"_s, u"222"_s}); // already in: not reported again
+    for (const auto& p : c.site)
+        h.site[p.first] = p.second;
+    if (!c.shutdownAt.isEmpty())
+        h.during = [&](const QString& where) {
+            if (where == c.shutdownAt && h.wb == u"p2"_s)
+                h.shuttingDown = true;
+        };
+    CaptureCommand(h);
+    EXPECT_EQ(h.journal, c.expected) << h.journal.join(u'\n').toStdString();
+}
+
+const QString kP1 = u"https://site.example/p1"_s;
+const QString kP2 = u"https://site.example/p2"_s;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RunJournalTest,
+    ::testing::Values(
+        JournalCase{"CompletedRun",
+                    {{u"p1"_s, {kPage1, true, u"p2"_s}}, {u"p2"_s, {kPage2 + kPage1}}},
+                    {},
+                    {u"at:"_s + kP1, u"rows:Adams shown:-1 grid:2"_s, u"at:"_s + kP2,
+                     u"rows:Cole,Dunn shown:2 grid:4"_s, u"completed"_s}},
+        JournalCase{"SamePageAgainEndsAsCompleted",
+                    {{u"p1"_s, {kPage1, true, u"p2"_s}}, {u"p2"_s, {kPage1}}},
+                    {},
+                    {u"at:"_s + kP1, u"rows:Adams shown:-1 grid:2"_s, u"at:"_s + kP2,
+                     u"completed"_s}},
+        JournalCase{"PageWithoutNewRowsReportsNone",
+                    {{u"p1"_s, {rec({f3(u"Brown"_s, u"2 Elm"_s, u"222"_s)})}}},
+                    {},
+                    {u"at:"_s + kP1, u"rows: shown:-1 grid:1"_s, u"completed"_s}},
+        JournalCase{"ShutdownWhileTheNextPageLoadsIsNoCompletion",
+                    {{u"p1"_s, {kPage1, true, u"p2"_s}}, {u"p2"_s, {kPage2}}},
+                    u"wait:WB"_s,
+                    {u"at:"_s + kP1, u"rows:Adams shown:-1 grid:2"_s}}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -500,3 +500,141 @@ TEST(GridModelOrigin, UnknownIdIsRefusedAndClearForgetsOrigins) {
     EXPECT_EQ(m.rowSource(0), u"q"_s);
     EXPECT_EQ(m.rowCaptured(0), utc(4));
 }
+
+// Bulk load: the grid must come out exactly as adding the same rows one by one would make
+// it, whatever the sort, with working indexes and origins.
+struct BulkCase {
+    const char* name;
+    int sortColumn;
+    Qt::SortOrder order;
+};
+
+class BulkLoadTest : public testing::TestWithParam<BulkCase> {};
+
+TEST_P(BulkLoadTest, GivesTheGridThatAddingOneByOneGives) {
+    const BulkCase& c = GetParam();
+    // Equal keys in different letter case, empty fields, rows shorter than the grid and a
+    // repeated row: the cases where a sort that is not stable, or not after equals, shows.
+    // Then keys that decide in their first eight characters or only after them, one a
+    // prefix of another, a NUL, punctuation between the capitals and the small letters,
+    // and characters beyond ASCII: the cases where a shortcut on the key's start shows.
+    const QStringList keys = {u"b"_s,
+                              u"B"_s,
+                              u"a"_s,
+                              QString(),
+                              u"c"_s,
+                              u"Abcdefgh-x"_s,
+                              u"abcdefgh-Y"_s,
+                              u"ABCDEFGH"_s,
+                              u"abcdefg"_s,
+                              u"abcdefgh"_s,
+                              u"abc"_s,
+                              QStringLiteral("ab\u0000c"),
+                              u"ab"_s,
+                              u"_under"_s,
+                              u"Zed"_s,
+                              u"[x"_s,
+                              u"@at"_s,
+                              u"\u007f"_s,
+                              u"\u00e9t\u00e9"_s,
+                              u"\u00c9T\u00c9"_s,
+                              u"abcdefg\u00e9"_s,
+                              u"abcdefgZ"_s,
+                              u"ab\u00df"_s,
+                              u"\U0001F600 smile"_s,
+                              u"\u0130stanbul"_s};
+    std::mt19937 random(7);
+    std::vector<QStringList> rows;
+    for (int i = 0; i < 500; ++i) {
+        const QString key = keys[random() % keys.size()];
+        QStringList fields{key, QString::number(random() % 4), u"n"_s + QString::number(i)};
+        if (i % 9 == 0)
+            fields.removeLast();
+        rows.push_back(fields);
+    }
+    rows.push_back(rows[3]);
+
+    TGridModel oneByOne;
+    oneByOne.appendColumns(2);
+    oneByOne.sort(c.sortColumn, c.order);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto o =
+            oneByOne.addOrigin(u"https://x.test/p"_s + QString::number(i / 50),
+                               QDateTime::fromMSecsSinceEpoch(qint64(i / 50) * 1000, Qt::UTC));
+        oneByOne.addRow(rows[i], o);
+    }
+
+    TGridModel bulk;
+    QAbstractItemModelTester tester(&bulk, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    bulk.appendColumns(2);
+    QSignalSpy resets(&bulk, &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(&bulk, &QAbstractItemModel::rowsInserted);
+    bulk.loadRows(rows.size(), c.sortColumn, c.order,
+                  [&](std::size_t i, QStringList& fields, TGridModel::OriginId& origin) {
+                      fields = rows[i];
+                      origin = bulk.addOrigin(
+                          u"https://x.test/p"_s + QString::number(i / 50),
+                          QDateTime::fromMSecsSinceEpoch(qint64(i / 50) * 1000, Qt::UTC));
+                  });
+    EXPECT_EQ(resets.size(), 1);
+    EXPECT_EQ(inserts.size(), 0);
+    EXPECT_EQ(bulk.sortColumn(), c.sortColumn);
+    EXPECT_EQ(bulk.sortOrder(), c.order);
+    ASSERT_EQ(bulk.rows(), oneByOne.rows());
+    for (int r = 0; r < bulk.rows(); ++r) {
+        ASSERT_EQ(bulk.rowFields(r), oneByOne.rowFields(r)) << "row " << r;
+        ASSERT_EQ(bulk.rowSource(r), oneByOne.rowSource(r));
+        ASSERT_EQ(bulk.rowCaptured(r), oneByOne.rowCaptured(r));
+    }
+    // The indexes answer for loaded rows, and a row added later goes to its sorted place.
+    EXPECT_TRUE(bulk.containsJoinedText(bulk.joinedText(17)));
+    EXPECT_NE(bulk.firstWithCaption(u"B"), TGridModel::kNoRow);
+    const QStringList later{u"b"_s, u"2"_s, u"later"_s};
+    EXPECT_EQ(bulk.addRow(later), oneByOne.addRow(later));
+}
+
+INSTANTIATE_TEST_SUITE_P(GridModel, BulkLoadTest,
+                         testing::Values(BulkCase{"CaptionAscending", 0, Qt::AscendingOrder},
+                                         BulkCase{"CaptionDescending", 0, Qt::DescendingOrder},
+                                         BulkCase{"SecondColumnAscending", 1, Qt::AscendingOrder},
+                                         BulkCase{"ThirdColumnDescending", 2, Qt::DescendingOrder}),
+                         [](const testing::TestParamInfo<BulkCase>& i) {
+                             return std::string(i.param.name);
+                         });
+
+TEST(GridModel, BulkLoadRefusesAFilledGridAndLeavesAnEmptyOneOnFailure) {
+    TGridModel m;
+    m.addRow({u"kept"_s});
+    EXPECT_THROW(m.loadRows(1, 0, Qt::AscendingOrder,
+                            [](std::size_t, QStringList& f, TGridModel::OriginId&) {
+                                f = QStringList{u"x"_s};
+                            }),
+                 std::logic_error);
+    EXPECT_EQ(m.rows(), 1);
+
+    // Ids left free by removals are not reused as holes.
+    m.addRow({u"second"_s});
+    m.removeRowAt(0);
+    m.removeRowAt(0);
+    EXPECT_THROW(m.loadRows(10, 0, Qt::AscendingOrder,
+                            [](std::size_t i, QStringList& f, TGridModel::OriginId&) {
+                                if (i == 6)
+                                    throw std::runtime_error("source failed");
+                                f = QStringList{QString::number(i)};
+                            }),
+                 std::runtime_error);
+    EXPECT_EQ(m.rows(), 0);
+    EXPECT_FALSE(m.containsJoinedText(u"0"));
+    EXPECT_THROW(m.loadRows(2, 0, Qt::AscendingOrder,
+                            [](std::size_t, QStringList& f, TGridModel::OriginId& o) {
+                                f = QStringList{u"x"_s};
+                                o = 99; // never handed out by addOrigin
+                            }),
+                 std::out_of_range);
+    EXPECT_EQ(m.rows(), 0);
+    m.loadRows(3, 0, Qt::AscendingOrder, [](std::size_t i, QStringList& f, TGridModel::OriginId&) {
+        f = QStringList{QString::number(2 - i)};
+    });
+    EXPECT_EQ(captions(m), (QStringList{u"0"_s, u"1"_s, u"2"_s}));
+    EXPECT_EQ(m.rowIdsInOrder(), (std::vector<TGridModel::RowId>{2, 1, 0}));
+}

@@ -250,6 +250,20 @@ TEST_F(JournalTest, ColumnsTemplateAndRunStateComeBack) {
     EXPECT_TRUE(s.interruptedPage.isEmpty());
     EXPECT_TRUE(s.columns.empty());
     EXPECT_TRUE(s.templateName.isEmpty());
+    // Empty Grid during a cut-short run leaves nothing to resume; the columns stay.
+    {
+        Journal j;
+        openOk(j);
+        ASSERT_TRUE(j.setColumns(first, u"us_demo_directory.orp"_s).ok());
+        ASSERT_TRUE(j.runAt(u"http://127.0.0.1:9/list?page=3"_s).ok());
+        ASSERT_TRUE(
+            j.appendPage(u"http://127.0.0.1:9/list?page=3"_s, {}, page(u"r"_s, 2)).status.ok());
+        ASSERT_TRUE(j.clearRows().ok());
+    }
+    s = reopen();
+    EXPECT_TRUE(s.rows.empty());
+    EXPECT_TRUE(s.interruptedPage.isEmpty());
+    EXPECT_EQ(s.columns, first);
 }
 
 TEST_F(JournalTest, SetOrderPlacesUnlistedRowsFirstAndLaterPagesLast) {
