@@ -1,25 +1,37 @@
-// The save commands of the main window: they read the grid model through the writers'
-// interface and leave the rest to the save command.
+// The save commands of the main window, forwarded to the export controller, which reads
+// the grid model through the writers' interface.
 #include "app/uTrawlMain.h"
 #include "capture/GridModel.h"
+#include "export/ExportController.h"
 #include "export/GridModelSource.h"
-#include "export/SaveCommand.h"
-#include "lingo/uLingo.h"
 
-void TfrmTrawl::saveGrid(int preselectedFilter) {
-    const auto* model = lv ? qobject_cast<const capture::TGridModel*>(lv->model()) : nullptr;
-    if (!model || model->rows() == 0)
-        return;
-    const exporter::CsvSeparator separator =
-        exporter::chooseSeparator(mnTab->isChecked(), mnSemicolon->isChecked());
-    exporter::runSaveCommand(exporter::GridModelSource(*model), sd, preselectedFilter, separator,
-                             lingo::sNosaveExcel1 + u'\n' + lingo::sNosaveExcel2);
+void TfrmTrawl::CreateExport() {
+    m_export = std::make_unique<exporter::ExportController>(
+        [this]() -> std::unique_ptr<exporter::IGridSource> {
+            const auto* model =
+                lv ? qobject_cast<const capture::TGridModel*>(lv->model()) : nullptr;
+            if (!model)
+                return nullptr;
+            return std::make_unique<exporter::GridModelSource>(*model);
+        });
+}
+
+const platform::FileDialogRequest& TfrmTrawl::saveRequest() const {
+    return m_export->saveRequest();
 }
 
 void TfrmTrawl::acSaveExecute() {
-    saveGrid(exporter::kCsvFilter);
+    m_export->saveText();
 }
 
 void TfrmTrawl::acSaveExcelExecute() {
-    saveGrid(exporter::kXlsFilter);
+    m_export->saveExcel();
+}
+
+void TfrmTrawl::mnJsonLinesClick() {
+    m_export->saveJsonLines();
+}
+
+void TfrmTrawl::mnSeparatorClick() {
+    m_export->setSeparator(exporter::chooseSeparator(mnTab->isChecked(), mnSemicolon->isChecked()));
 }

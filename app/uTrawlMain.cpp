@@ -6,6 +6,7 @@
 #include "browser/OrvoBrowser.h"
 #include "capture/CaptureController.h"
 #include "capture/WebCapturePages.h"
+#include "export/ExportController.h"
 #include "platform/AlertServer.h"
 #include "platform/Failure.h"
 #include "platform/SideBar.h"
@@ -61,6 +62,7 @@ TfrmTrawl::TfrmTrawl(const Options& options, QWidget* parent)
     setObjectName(QStringLiteral("frmTrawl"));
     platform::installCommandButtonAccessibility();
     CreateCapture();
+    CreateExport();
     buildActions();
     buildElements();
     connectCommands();
@@ -125,6 +127,8 @@ void TfrmTrawl::buildMenus() {
         separators->addAction(a);
     }
     mnComma->setChecked(true);
+    PopCSV->addSeparator();
+    entry(PopCSV, mnJsonLines, "mnJsonLines", QStringLiteral("JSON Lines"));
 
     menu(mnPopHome, "mnPopHome");
     entry(mnPopHome, mnHomeTrawlex, "mnHomeTrawlex", QStringLiteral("Home - Trawlex"));
@@ -403,11 +407,6 @@ void TfrmTrawl::buildElements() {
              QString(25, u' ')});
 
     od.filter = QStringLiteral("OrvoPage Library|*.orp*");
-    sd.defaultSuffix = QStringLiteral("csv");
-    sd.fileName = QStringLiteral("DataSet - ");
-    sd.filter = QStringLiteral("Text CSV file|*.csv|Excel XLS file|*.xls*");
-    sd.filterIndex = 2;
-    sd.confirmOverwrite = true;
 
     CreateGrid();
 }
@@ -450,6 +449,9 @@ void TfrmTrawl::connectCommands() {
     on(acClearGrid, &TfrmTrawl::acClearGridExecute);
     on(acSaveExcel, &TfrmTrawl::acSaveExcelExecute);
     on(acSave, &TfrmTrawl::acSaveExecute);
+    on(mnJsonLines, &TfrmTrawl::mnJsonLinesClick);
+    for (QAction* a : {mnComma, mnSemicolon, mnTab})
+        connect(a, &QAction::toggled, this, guarded([this] { mnSeparatorClick(); }));
     on(acBugReport, &TfrmTrawl::acBugReportExecute);
     on(acUpgrade, &TfrmTrawl::btnUpgradeClick);
     connect(btnFavorite, &QToolButton::clicked, this, guarded([this] { btnFavoriteClick(); }));

@@ -51,6 +51,9 @@ class CaptureController;
 class WebCapturePages;
 } // namespace capture
 // --- export: forward declarations ---
+namespace exporter {
+class ExportController;
+}
 // --- support: forward declarations ---
 namespace support {
 class SupportController;
@@ -161,9 +164,11 @@ public:
     void WriteColumnHeaders(); // template loading step 13
     bool GetColWidths();       // template loading step 17; false when the widths failed
 
-    // --- export: the save commands (app/uTrawlExport.cpp) ---
+    // --- export: forwarded to the export controller (app/uTrawlExport.cpp) ---
     void acSaveExecute();
     void acSaveExcelExecute();
+    void mnJsonLinesClick();
+    void mnSeparatorClick(); // a separator entry of PopCSV was checked
 
     // --- support: forwarded to the support controller (app/uTrawlSupport.cpp) ---
     void TimerTimer();
@@ -184,7 +189,7 @@ public:
     const QString& homePageFile() const { return HomePageFile; }
     const QPixmap& savedLogo() const { return ImgTrawlex2; }
     const platform::FileDialogRequest& openRequest() const { return od; }
-    const platform::FileDialogRequest& saveRequest() const { return sd; }
+    const platform::FileDialogRequest& saveRequest() const;
     std::shared_ptr<TPlugin> currentTemplate() const { return fPlugin; }
     int extraNavCount() const { return ExtraNavCount; }
     static QString versionText() { return VersionText; }
@@ -259,12 +264,12 @@ private:
     platform::AlertServer* AlertServer = nullptr;
 
     platform::FileDialogRequest od;
-    platform::FileDialogRequest sd;
 
     QMenu* PopCSV = nullptr;
     QAction* mnComma = nullptr;
     QAction* mnSemicolon = nullptr;
     QAction* mnTab = nullptr;
+    QAction* mnJsonLines = nullptr;
     QMenu* mnPopHome = nullptr;
     QAction* mnHomeTrawlex = nullptr;
     QAction* mnPlugInHome = nullptr;
@@ -305,10 +310,11 @@ private:
     // template may be replaced while the call waits for a browser, and must outlive it.
     std::shared_ptr<TPlugin> fPlugin;
     // --- export: fields ---
+    std::unique_ptr<exporter::ExportController> m_export; // the save commands
     // --- support: fields ---
     support::SupportController* m_support = nullptr; // update buttons, Timer, downloads
 
-    void saveGrid(int preselectedFilter); // export: the save commands
+    void CreateExport();
 
     void buildElements();
     void buildSideBar();

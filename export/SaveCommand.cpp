@@ -120,6 +120,11 @@ void runSaveCommand(const IGridSource& grid, platform::FileDialogRequest& sd, in
         return;
     sd.fileName = chosen.fileName;
     sd.filterIndex = chosen.filterIndex;
+    SaveOptions chosenOptions = options;
+    if (!sd.checkBoxText.isEmpty()) {
+        sd.checkBoxChecked = chosen.checkBoxChecked;
+        chosenOptions.sourceColumns = chosen.checkBoxChecked;
+    }
 
     const FileType type =
         FileTypeOfFilter(sd.filter, chosen.filterIndex)
@@ -128,11 +133,11 @@ void runSaveCommand(const IGridSource& grid, platform::FileDialogRequest& sd, in
         if (SaveToXLS(grid, ChangeFileExt(chosen.fileName, ExtensionOf(FileType::Xls))).ok())
             return;
         SaveGridOrThrow(grid, FileType::Csv,
-                        ChangeFileExt(chosen.fileName, ExtensionOf(FileType::Csv)), options);
+                        ChangeFileExt(chosen.fileName, ExtensionOf(FileType::Csv)), chosenOptions);
         platform::dialogs().message(fallbackMessage);
         return;
     }
-    SaveGridOrThrow(grid, type, ChangeFileExt(chosen.fileName, ExtensionOf(type)), options);
+    SaveGridOrThrow(grid, type, ChangeFileExt(chosen.fileName, ExtensionOf(type)), chosenOptions);
 }
 
 void runSaveCommand(const IGridSource& grid, platform::FileDialogRequest& sd, int preselectedFilter,

@@ -60,7 +60,9 @@ void SaveGridOrThrow(const IGridSource& grid, FileType type, const QString& file
 // an Excel 97-2003 workbook and any other delimited text) under the chosen name with its
 // extension replaced. When an Excel 97-2003 workbook cannot be written, the delimited
 // text goes under the same base name instead and `fallbackMessage` is shown. Any other
-// failure is thrown as in SaveGridOrThrow, with nothing written.
+// failure is thrown as in SaveGridOrThrow, with nothing written. When `sd` carries a
+// check box, its state in the accepted dialog decides the source columns and is kept in
+// `sd` for the next time.
 void runSaveCommand(const IGridSource& grid, platform::FileDialogRequest& sd, int preselectedFilter,
                     const SaveOptions& options, const QString& fallbackMessage);
 

@@ -20,12 +20,16 @@ struct FileDialogRequest {
     int filterIndex = 1;
     QString defaultSuffix; // without the full stop
     bool confirmOverwrite = false;
+    // An option shown with the dialog as a check box with this caption; none when empty.
+    QString checkBoxText;
+    bool checkBoxChecked = false; // its state when the dialog opens
 };
 
 struct FileDialogResult {
     bool accepted = false;
     QString fileName;
     int filterIndex = 1;
+    bool checkBoxChecked = false; // the request's check box as the user left it
 };
 
 // One seam for message boxes and file dialogs: real dialogs in the program, a recorder

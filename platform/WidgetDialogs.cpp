@@ -4,8 +4,10 @@
 #include "platform/UrlOpener.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 
 namespace platform {
@@ -50,10 +52,25 @@ FileDialogResult runFileDialog(QWidget* parent, const FileDialogRequest& r, bool
     if (!r.fileName.isEmpty())
         dialog.selectFile(r.fileName);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
+    QCheckBox* option = nullptr;
+    if (!r.checkBoxText.isEmpty()) {
+        // The desktop's own dialog cannot carry a widget of ours: Qt's dialog can, below
+        // its file-type row, where keyboard and screen readers reach it like its others.
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        option = new QCheckBox(r.checkBoxText, &dialog);
+        option->setObjectName(QStringLiteral("fileDialogOption"));
+        option->setAccessibleName(r.checkBoxText);
+        option->setChecked(r.checkBoxChecked);
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+            grid->addWidget(option, grid->rowCount(), 0, 1, grid->columnCount());
+        else if (dialog.layout())
+            dialog.layout()->addWidget(option);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     FileDialogResult result;
     result.accepted = true;
+    result.checkBoxChecked = option ? option->isChecked() : r.checkBoxChecked;
     result.fileName = dialog.selectedFiles().constFirst();
     result.filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
     if (result.filterIndex <= 0)

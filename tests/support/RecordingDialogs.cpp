@@ -15,18 +15,28 @@ bool RecordingDialogs::question(const QString& text) {
     return m_answers.isEmpty() ? true : m_answers.takeFirst();
 }
 
+FileDialogResult RecordingDialogs::nextFile(const FileDialogRequest& request) {
+    if (m_files.isEmpty())
+        return {};
+    const ScriptedFile next = m_files.takeFirst();
+    FileDialogResult result = next.result;
+    result.checkBoxChecked = next.checkBox.value_or(request.checkBoxChecked);
+    return result;
+}
+
 FileDialogResult RecordingDialogs::openFile(const FileDialogRequest& request) {
     entries.append({Kind::OpenFile, request.title, request});
-    return m_files.isEmpty() ? FileDialogResult{} : m_files.takeFirst();
+    return nextFile(request);
 }
 
 FileDialogResult RecordingDialogs::saveFile(const FileDialogRequest& request) {
     entries.append({Kind::SaveFile, request.title, request});
-    return m_files.isEmpty() ? FileDialogResult{} : m_files.takeFirst();
+    return nextFile(request);
 }
 
-void RecordingDialogs::setNextFileName(const QString& fileName, int filterIndex) {
-    m_files.append(FileDialogResult{true, fileName, filterIndex});
+void RecordingDialogs::setNextFileName(const QString& fileName, int filterIndex,
+                                       std::optional<bool> checkBox) {
+    m_files.append({FileDialogResult{true, fileName, filterIndex, false}, checkBox});
 }
 
 QStringList RecordingDialogs::texts(Kind kind) const {

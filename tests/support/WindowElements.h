@@ -92,6 +92,7 @@ public:
     QAction* mnComma() const { return find<QAction>("mnComma"); }
     QAction* mnSemicolon() const { return find<QAction>("mnSemicolon"); }
     QAction* mnTab() const { return find<QAction>("mnTab"); }
+    QAction* mnJsonLines() const { return find<QAction>("mnJsonLines"); }
     QMenu* mnPopHome() const { return find<QMenu>("mnPopHome"); }
     QAction* mnHomeTrawlex() const { return find<QAction>("mnHomeTrawlex"); }
     QAction* mnPlugInHome() const { return find<QAction>("mnPlugInHome"); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/GridSource.h"
+#include "tests/support/QtPrinters.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -14,11 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <vector>
-
-// Readable failure messages for texts.
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace exporttest {
 
