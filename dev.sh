@@ -25,6 +25,7 @@ PACKAGES=(
     xvfb xauth fonts-dejavu-core                     # a real window without a display
     at-spi2-core dbus dbus-x11 python3-pyatspi       # accessibility checks
     clang-tidy                                       # bug-prone and slow constructs (.clang-tidy)
+    parallel                                         # trawlex-batch: the README's parallel runs, tested
 )
 
 BUILD=${TRAWLEX_BUILD_DIR:-build}
