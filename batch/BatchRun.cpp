@@ -129,6 +129,10 @@ private:
     QNetworkAccessManager m_network;
     QHash<QString, RobotsAnswer> m_robots;
     QElapsedTimer m_clock;
+    // The page's document, read once for the template's data and again for its next
+    // page: one snapshot serves both (a page of 500 listings costs tens of ms to read and
+    // parse). Dropped when the next page's capture starts or the main browser loads.
+    orvo::Ref<IHTMLDocument2> m_document;
     int m_pages = 0;         // pages whose capture started
     int m_reportedPages = 0; // pages reported done
     QString m_pageUrl;       // the page being captured
@@ -151,6 +155,7 @@ void Run::setTitleStatus(const QString& text) {
         return;
     ++m_pages;
     m_pageUrl = m_main.location();
+    m_document = {};
 }
 
 void Run::pageDone() {
@@ -191,7 +196,11 @@ IHTMLDocument2* Run::document() {
         stopRun();
         return nullptr;
     default:
-        return m_main.document();
+        if (!m_document)
+            m_document = orvo::Ref<IHTMLDocument2>::adopt(m_main.document());
+        if (m_document)
+            m_document->AddRef(); // the caller's reference
+        return m_document.get();
     }
 }
 
@@ -384,6 +393,8 @@ int Run::exec() {
     capture::CaptureController controller(*this, [&] { return plugin; });
     controller.setDisplay(this);
     m_controller = &controller;
+    // Whatever loads in the main browser, the snapshot of the page before is stale.
+    QObject::connect(&m_main, &PageBrowser::loadEnded, &m_main, [this] { m_document = {}; });
 
     orvo::Ref<IWebBrowser2> handed;
     QString start;
