@@ -84,6 +84,7 @@ public:
     // CaptureDisplay
     void setTitleStatus(const QString& text) override;
     bool closing() override { return false; }
+    void templateFailed(const QString& what) override;
 
     // Dialogs: the run's messages go to stderr; nobody answers questions.
     void message(const QString& text) override;
@@ -150,6 +151,14 @@ void Run::message(const QString& text) {
     say(text);
 }
 
+// The window goes on past a page its template cannot read; a batch run stops there with
+// the rows so far, so that the failure is seen and --resume retries that page.
+void Run::templateFailed(const QString& what) {
+    if (m_failure.isEmpty())
+        m_failure = QStringLiteral("the template failed on %1: %2").arg(m_pageUrl, what);
+    stopRun();
+}
+
 void Run::setTitleStatus(const QString& text) {
     if (text != capture::runtext::kExtracting)
         return;
@@ -186,13 +195,13 @@ IHTMLDocument2* Run::document() {
     case PageBrowser::State::TimedOut:
         if (m_failure.isEmpty())
             m_failure = QStringLiteral("%1 did not finish loading within %2 s")
-                            .arg(m_main.location())
+                            .arg(m_main.requested())
                             .arg(m_o.timeoutMs / 1000.0);
         stopRun();
         return nullptr;
     case PageBrowser::State::Failed:
         if (m_failure.isEmpty())
-            m_failure = QStringLiteral("%1 could not be loaded").arg(m_main.location());
+            m_failure = QStringLiteral("%1 could not be loaded").arg(m_main.requested());
         stopRun();
         return nullptr;
     default:
@@ -227,12 +236,18 @@ void Run::navigate(capture::Browser b, const QString& url) {
     int delay = m_o.delayMs;
     if (!m_o.ignoreRobots && !robotsUrlOf(target).isEmpty()) {
         const RobotsAnswer& robots = robotsFor(target);
-        if (!robots.noAnswer.isEmpty() || !robots.rules.allowed(target)) {
-            m_ending = robots.noAnswer.isEmpty()
-                           ? QStringLiteral("the next page %1 is disallowed by robots.txt")
-                                 .arg(target.toString())
-                           : QStringLiteral("the host of the next page %1 does not answer: %2")
-                                 .arg(target.toString(), robots.noAnswer);
+        // A host that does not answer is a failure (resumable); a refusal is the site's
+        // wish, and the run's normal end.
+        if (!robots.noAnswer.isEmpty()) {
+            if (m_failure.isEmpty())
+                m_failure = QStringLiteral("the host of the next page %1 does not answer: %2")
+                                .arg(target.toString(), robots.noAnswer);
+            stopRun();
+            return;
+        }
+        if (!robots.rules.allowed(target)) {
+            m_ending = QStringLiteral("the next page %1 is disallowed by robots.txt")
+                           .arg(target.toString());
             stopRun();
             return;
         }

@@ -62,6 +62,7 @@ void PageBrowser::navigate(const QString& text) {
     if (!url.isValid() || url.isEmpty())
         return;
     m_state = State::Loading;
+    m_requested = url.toString();
     m_limit.start();
     m_engine->load(url);
 }

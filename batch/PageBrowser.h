@@ -32,6 +32,9 @@ public:
     State state() const { return m_state; }
     bool isLoading() const { return m_state == State::Loading; }
     QString location() const;
+    // The address of the last navigate(): where a load that failed or timed out was going
+    // (location() then still names the page before).
+    QString requested() const { return m_requested; }
 
     // The live document now, waiting at most the document timeout; none when the page
     // gives none in time.
@@ -48,6 +51,7 @@ private:
     std::unique_ptr<platform::BrowserEngine> m_engine;
     QTimer m_limit;
     State m_state = State::Idle;
+    QString m_requested;
     int m_documentTimeoutMs = 10000;
 };
 

@@ -12,11 +12,13 @@
 #include <QSet>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <functional>
+#include <string>
 
 namespace {
 
@@ -335,6 +337,63 @@ TEST_F(BatchE2E, SigtermWritesTheRowsSoFarAndResumeCompletesThem) {
     const Outcome again = run({declarativeTemplate(), "-o", out, "--resume"});
     EXPECT_EQ(again.code, 2);
     EXPECT_TRUE(again.err.contains(QStringLiteral("nothing to resume")));
+}
+
+// Failures after the first page: exit code 3, the failure on one line, the rows of the
+// pages before written, and the way to go on.
+TEST_F(BatchE2E, FailurePartWayWritesTheRowsSoFar) {
+    // The demo's first page, its next link to a server that accepts and never answers.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    QByteArray page = readAll(demoPage(1));
+    ASSERT_TRUE(page.contains("href=\"results-2.html\""));
+    page.replace("href=\"results-2.html\"",
+                 QStringLiteral("href=\"http://127.0.0.1:%1/results-2.html\"")
+                     .arg(silent.serverPort())
+                     .toUtf8());
+    QFile first(path(QStringLiteral("results-1.html")));
+    ASSERT_TRUE(first.open(QIODevice::WriteOnly));
+    first.write(page);
+    first.close();
+    const QString start = path(QStringLiteral("results-1.html"));
+
+    const struct {
+        const char* name;
+        QStringList args;
+        int rows; // in the output, header included
+        std::string says;
+    } cases[] = {
+        {"next page never loads",
+         {declarativeTemplate(), start, "-o", "o.csv", "--delay", "0", "--timeout", "2",
+          "--ignore-robots"},
+         21,
+         "results-2.html did not finish loading within 2 s"},
+        {"next page's host gives no robots.txt",
+         {declarativeTemplate(), start, "-o", "o.csv", "--delay", "0", "--timeout", "2"},
+         21,
+         "the host of the next page"},
+        {"template throws on page 2",
+         {QStringLiteral(TRAWLEX_FIXTURES_DIR "/data_throws_on_page_2.orp"), demoPage(1), "-o",
+          "o.csv", "--delay", "0"},
+         3,
+         "the template failed on " + QUrl::fromLocalFile(demoPage(1)).toString().toStdString() +
+             "?page=2: fixture GetData fails on call 2"},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(path(QStringLiteral("o.csv")));
+        QElapsedTimer clock;
+        clock.start();
+        const Outcome o = run(c.args);
+        EXPECT_EQ(o.code, 3) << c.name << "\n" << o.err.toStdString();
+        EXPECT_LT(clock.elapsed(), 60000) << c.name;
+        EXPECT_EQ(csvRows(readAll(path(QStringLiteral("o.csv")))).size(), c.rows) << c.name;
+        const QStringList lines = o.lines();
+        ASSERT_EQ(lines.size(), 2) << c.name << "\n" << o.err.toStdString();
+        EXPECT_TRUE(lines[0].contains(QString::fromStdString(c.says))) << c.name << "\n"
+                                                                       << lines[0].toStdString();
+        EXPECT_TRUE(lines[0].endsWith(QStringLiteral("the rows so far are written")));
+        EXPECT_TRUE(lines[1].contains(QStringLiteral("--resume"))) << lines[1].toStdString();
+    }
 }
 
 TEST_F(BatchE2E, RobotsTxtIsObeyedUnlessIgnored) {
