@@ -76,7 +76,15 @@ public:
     int exec();
 
     // CapturePages
-    bool isReady(capture::Browser b) override { return !browserOf(b).isLoading(); }
+    // A loading browser is waited for here, in an event loop that ends with the load: the
+    // run's own wait between questions sleeps, and the engine's work, done on this
+    // thread, waits for those sleeps (about 0.4 s more per page).
+    bool isReady(capture::Browser b) override {
+        PageBrowser& browser = browserOf(b);
+        if (browser.isLoading())
+            waitLoaded(browser);
+        return !browser.isLoading();
+    }
     void navigate(capture::Browser b, const QString& url) override;
     IHTMLDocument2* document() override;
     QString address() override { return m_main.location(); }
