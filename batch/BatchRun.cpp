@@ -380,16 +380,27 @@ QString Run::resolveStart(const TPlugin& plugin) const {
         return addressOf(m_o.startUrl).toString();
     const QString home = FromTemplateText(plugin.Instance()->GetHomeURL());
     const QUrl url(home, QUrl::TolerantMode);
-    if (!url.scheme().isEmpty() || home.startsWith(u'/'))
+    const QString templateFolder = QFileInfo(m_o.templatePath).absolutePath();
+    QString relative = home;
+    if (url.isLocalFile()) {
+        // A declarative template names its home page beside itself. The same template
+        // outside the program folder (the source tree's copy) finds it in the program
+        // folder instead, as a compiled one does.
+        const QString file = url.toLocalFile();
+        relative = QDir(templateFolder).relativeFilePath(file);
+        if (QFileInfo::exists(file) || relative.startsWith(QStringLiteral("..")) ||
+            QDir::isAbsolutePath(relative))
+            return url.toString();
+    } else if (!url.scheme().isEmpty() || home.startsWith(u'/')) {
         return addressOf(home).toString();
+    }
     // A relative home page lies beside the template, or in the program folder.
-    for (const QString& folder :
-         {QFileInfo(m_o.templatePath).absolutePath(), QCoreApplication::applicationDirPath()}) {
-        const QString path = QDir(folder).filePath(home);
+    for (const QString& folder : {templateFolder, QCoreApplication::applicationDirPath()}) {
+        const QString path = QDir(folder).filePath(relative);
         if (QFileInfo::exists(path))
             return QUrl::fromLocalFile(QDir::cleanPath(path)).toString();
     }
-    return addressOf(home).toString();
+    return url.isLocalFile() ? url.toString() : addressOf(home).toString();
 }
 
 int Run::exec() {

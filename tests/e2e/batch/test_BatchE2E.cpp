@@ -254,6 +254,20 @@ TEST_F(BatchE2E, DemoSiteIntoEveryFileTypeWithoutADisplay) {
     }());
 }
 
+// The command as the README gives it: the source tree's template, no start address. Its
+// home page (beside the template in the program folder only) is the demo's start page,
+// whose link leads to the results.
+TEST_F(BatchE2E, HomePageOfTheSourceTreesTemplate) {
+    const Outcome o =
+        run({QStringLiteral(TRAWLEX_SOURCE_DIR "/templates/us_demo_directory.orp.json"), "-o",
+             "demo.csv", "--delay", "0", "--progress", "json"});
+    ASSERT_EQ(o.code, 0) << o.err.toStdString();
+    EXPECT_EQ(csvRows(readAll(path(QStringLiteral("demo.csv")))).size(), kDemoListings + 1);
+    ASSERT_FALSE(o.lines().isEmpty());
+    EXPECT_EQ(QJsonDocument::fromJson(o.lines().first().toUtf8()).object().value("url").toString(),
+              QUrl::fromLocalFile(kBin + QStringLiteral("/demo/index.html")).toString());
+}
+
 TEST_F(BatchE2E, BadInputEndsWithOneLineAndItsCode) {
     QFile notTemplate(path(QStringLiteral("not-a-template.orp")));
     ASSERT_TRUE(notTemplate.open(QIODevice::WriteOnly));
