@@ -568,7 +568,8 @@ int Run::finish(int code) {
     const PageReport r{m_pages, grid.rows(), m_clock.isValid() ? m_clock.elapsed() / 1000.0 : 0,
                        m_pageUrl};
     if (code == kFailedPartWay)
-        say(m_failure + QStringLiteral("; the rows so far are written"));
+        say(grid.rows() > 0 ? m_failure + QStringLiteral("; the rows so far are written")
+                            : m_failure);
     else if (!m_ending.isEmpty())
         say(m_ending);
     if (code == kCompleted && m_journal.isOpen())
@@ -578,8 +579,7 @@ int Run::finish(int code) {
         if (!m_o.resume)
             again.append(QStringLiteral("--resume"));
         for (QString& a : again)
-            if (a.contains(u' ') || a.contains(u'\'') || a.contains(u'"'))
-                a = u'\'' + a.replace(u'\'', QStringLiteral("'\\''")) + u'\'';
+            a = shellQuoted(a);
         say(QStringLiteral("%1; to go on from where it stopped: trawlex-batch %2")
                 .arg(code == kInterrupted ? QStringLiteral("interrupted")
                                           : QStringLiteral("failed"),

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cmath>
 
 namespace batch {
@@ -50,6 +51,16 @@ QString usageText() {
         "  -h, --help          this text\n"
         "Exit codes: 0 completed, 2 bad arguments or refused start, 3 failed part-way\n"
         "(rows so far written), 130 interrupted (rows so far written, resumable).\n");
+}
+
+QString shellQuoted(const QString& text) {
+    const bool plain = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+               QStringView(u"_-+=@%:,./").contains(c);
+    });
+    if (plain)
+        return text;
+    return u'\'' + QString(text).replace(u'\'', QStringLiteral("'\\''")) + u'\'';
 }
 
 ParsedArguments parseArguments(const QStringList& args, bool stderrIsTerminal) {

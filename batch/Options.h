@@ -40,6 +40,10 @@ ParsedArguments parseArguments(const QStringList& args, bool stderrIsTerminal);
 
 QString usageText();
 
+// text as one word of a POSIX shell command line, quoted only when it needs to be: the
+// command a user is told to run again must run as shown (addresses hold "&" and "?").
+QString shellQuoted(const QString& text);
+
 // Why the run could not write `output`: not a file type of ours, a folder, a folder that
 // does not exist or cannot be written to. Empty when it can (or for "-"). Tried by
 // creating and removing a file beside it, which is what the final write will need.

@@ -374,7 +374,7 @@ TEST_F(BatchE2E, FailurePartWayWritesTheRowsSoFar) {
     const struct {
         const char* name;
         QStringList args;
-        int rows; // in the output, header included
+        int rows; // in the output, header included; 0: no output at all
         std::string says;
     } cases[] = {
         {"next page never loads",
@@ -392,6 +392,11 @@ TEST_F(BatchE2E, FailurePartWayWritesTheRowsSoFar) {
          3,
          "the template failed on " + QUrl::fromLocalFile(demoPage(1)).toString().toStdString() +
              "?page=2: fixture GetData fails on call 2"},
+        {"template throws on page 1",
+         {QStringLiteral(TRAWLEX_FIXTURES_DIR "/data_throws.orp"), demoPage(1), "-o", "o.csv"},
+         0,
+         "the template failed on " + QUrl::fromLocalFile(demoPage(1)).toString().toStdString() +
+             ": fixture GetData fails"},
     };
     for (const auto& c : cases) {
         QFile::remove(path(QStringLiteral("o.csv")));
@@ -400,13 +405,21 @@ TEST_F(BatchE2E, FailurePartWayWritesTheRowsSoFar) {
         const Outcome o = run(c.args);
         EXPECT_EQ(o.code, 3) << c.name << "\n" << o.err.toStdString();
         EXPECT_LT(clock.elapsed(), 60000) << c.name;
-        EXPECT_EQ(csvRows(readAll(path(QStringLiteral("o.csv")))).size(), c.rows) << c.name;
+        if (c.rows > 0) {
+            EXPECT_EQ(csvRows(readAll(path(QStringLiteral("o.csv")))).size(), c.rows) << c.name;
+        } else {
+            EXPECT_FALSE(QFile::exists(path(QStringLiteral("o.csv")))) << c.name;
+        }
         const QStringList lines = o.lines();
-        ASSERT_EQ(lines.size(), 2) << c.name << "\n" << o.err.toStdString();
+        ASSERT_EQ(lines.size(), c.rows > 0 ? 2 : 3) << c.name << "\n" << o.err.toStdString();
         EXPECT_TRUE(lines[0].contains(QString::fromStdString(c.says))) << c.name << "\n"
                                                                        << lines[0].toStdString();
-        EXPECT_TRUE(lines[0].endsWith(QStringLiteral("the rows so far are written")));
+        EXPECT_EQ(lines[0].endsWith(QStringLiteral("the rows so far are written")), c.rows > 0)
+            << c.name;
         EXPECT_TRUE(lines[1].contains(QStringLiteral("--resume"))) << lines[1].toStdString();
+        if (c.rows == 0) {
+            EXPECT_TRUE(lines[2].contains(QStringLiteral("no rows captured"))) << c.name;
+        }
     }
 }
 

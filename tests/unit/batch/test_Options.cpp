@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -143,6 +144,37 @@ TEST(BatchOutputCheck, RefusesWhatCannotBeWrittenBeforeTheRun) {
     EXPECT_TRUE(batch::checkOutput(QStringLiteral("/proc/x.csv")).contains(u"cannot be written"));
     // The probe leaves nothing behind.
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 0);
+}
+
+// The resume command printed for the user must give the program back the very same
+// arguments: each quoted word goes through a real shell and must come out unchanged.
+TEST(BatchShellQuoting, EveryWordSurvivesTheShell) {
+    const QStringList words{
+        "plain", "--delay=0",   "/tmp/out.csv", "https://example.com/r?q=a&page=2",
+        "",      "two words",   "it's",         "say \"hi\"",
+        "$HOME", "`id`",        "a;b",          "*.csv",
+        "~",     "line\nbreak", "Z\u00fcrich",  "back\\slash",
+        "'",     "!x"};
+    QStringList quoted;
+    for (const QString& w : words)
+        quoted.append(batch::shellQuoted(w));
+    // Words that need nothing are left as they are.
+    EXPECT_EQ(quoted[0], QStringLiteral("plain"));
+    EXPECT_EQ(quoted[1], QStringLiteral("--delay=0"));
+    EXPECT_EQ(quoted[2], QStringLiteral("/tmp/out.csv"));
+
+    QProcess sh;
+    sh.start(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"),
+         QStringLiteral("for a in %1; do printf '%s\\0' \"$a\"; done").arg(quoted.join(u' '))});
+    ASSERT_TRUE(sh.waitForFinished(10000));
+    QList<QByteArray> back = sh.readAllStandardOutput().split('\0');
+    ASSERT_FALSE(back.isEmpty());
+    back.removeLast(); // after the last terminator
+    ASSERT_EQ(back.size(), words.size()) << sh.readAllStandardError().toStdString();
+    for (qsizetype i = 0; i < words.size(); ++i)
+        EXPECT_EQ(QString::fromUtf8(back[i]), words[i]) << quoted[i].toStdString();
 }
 
 } // namespace
