@@ -85,6 +85,13 @@ void PageBrowser::onFinished(platform::LoadOutcome outcome) {
     emit loadEnded();
 }
 
+void PageBrowser::waitFor(int ms) {
+    QEventLoop loop;
+    connect(this, &PageBrowser::loadEnded, &loop, &QEventLoop::quit);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 std::optional<platform::PageSnapshot> PageBrowser::snapshot() {
     if (m_state == State::Idle || platform::isShuttingDown())
         return std::nullopt;
@@ -145,7 +152,7 @@ public:
         if (milliseconds <= 0)
             platform::processMessages();
         else
-            platform::tickwait(static_cast<std::uint32_t>(milliseconds));
+            m_browser->waitFor(milliseconds);
         return m_browser && !platform::isShuttingDown() ? 1 : 0;
     }
 

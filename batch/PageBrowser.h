@@ -36,6 +36,10 @@ public:
     // (location() then still names the page before).
     QString requested() const { return m_requested; }
 
+    // Runs the event loop for at most ms, ending as soon as a load ends: a template's wait
+    // for this browser. (A sleep instead would hold up the engine's work on this thread.)
+    void waitFor(int ms);
+
     // The live document now, waiting at most the document timeout; none when the page
     // gives none in time.
     std::optional<platform::PageSnapshot> snapshot();

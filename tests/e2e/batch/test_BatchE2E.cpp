@@ -502,6 +502,41 @@ TEST_F(BatchE2E, DelayZeroAddsNoWaitOfItsOwn) {
     EXPECT_LT((seconds.last() - seconds.first()) / (kPages - 1), 0.2) << o.err.toStdString();
 }
 
+// --extras: each listing's detail page is read for its e-mail address, through the
+// template's own browser. Every address of the demo's detail pages arrives, and a detail
+// page costs no wait of its own either (sleeping waits made this run take 37 s).
+TEST_F(BatchE2E, ExtrasReadEveryDetailPage) {
+    QSet<QString> expected;
+    static const QRegularExpression mailto(QStringLiteral("href=\"mailto:([^\"]+)\""));
+    for (const QString& name : QDir(kBin + QStringLiteral("/demo"))
+                                   .entryList({QStringLiteral("listing-*.html")}, QDir::Files)) {
+        const QString html = QString::fromUtf8(readAll(kBin + QStringLiteral("/demo/") + name));
+        for (auto m = mailto.globalMatch(html); m.hasNext();)
+            expected.insert(m.next().captured(1));
+    }
+    ASSERT_GT(expected.size(), 50);
+
+    QElapsedTimer clock;
+    clock.start();
+    const Outcome o =
+        run({declarativeTemplate(), demoPage(1), "-o", "x.csv", "--delay", "0", "--extras"});
+    ASSERT_EQ(o.code, 0) << o.err.toStdString();
+    EXPECT_LT(clock.elapsed(), 20000);
+    const QList<QStringList> rows = csvRows(readAll(path(QStringLiteral("x.csv"))));
+    ASSERT_EQ(rows.size(), kDemoListings + 1);
+    // A listing without an address has the template's no-value mark, a no-break space.
+    QSet<QString> got;
+    for (qsizetype i = 1; i < rows.size(); ++i)
+        if (rows[i].value(4) != QStringView(u"\u00A0"))
+            got.insert(rows[i].value(4));
+    const QSet<QString> missing = QSet<QString>(expected).subtract(got);
+    const QSet<QString> extra = QSet<QString>(got).subtract(expected);
+    EXPECT_TRUE(missing.isEmpty())
+        << QStringList(missing.begin(), missing.end()).join(u' ').toStdString();
+    EXPECT_TRUE(extra.isEmpty())
+        << QStringList(extra.begin(), extra.end()).join(u' ').toStdString();
+}
+
 // The README's GNU parallel example over two loopback sites, one job per site.
 TEST_F(BatchE2E, SitesInParallelWithGnuParallel) {
     const QString root = demoSiteWithRobots(dir, "User-agent: *\nAllow: /\n");
