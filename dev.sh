@@ -79,7 +79,7 @@ tidy() {
     # Our sources only: not the generated files of the build, not the test fixtures'
     # deliberately broken templates.
     run-clang-tidy -quiet -p "$BUILD" -j "$JOBS" \
-        '^(?!.*/(build[^/]*|tests/fixtures)/).*/(app|browser|capture|export|lingo|platform|plugins|support|templates|tests)/.*\.cpp$'
+        '^(?!.*/(build[^/]*|tests/fixtures)/).*/(app|batch|browser|capture|export|lingo|platform|plugins|support|templates|tests)/.*\.cpp$'
 }
 
 case "${1:-}" in

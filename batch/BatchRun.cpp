@@ -362,7 +362,7 @@ const RobotsAnswer& Run::robotsFor(const QUrl& url) {
     request.setTransferTimeout(m_o.timeoutMs);
     QNetworkReply* reply = m_network.get(request);
     // A hostile server cannot make us keep more than this.
-    constexpr qint64 kMaxRobots = 512 * 1024;
+    constexpr qint64 kMaxRobots = qint64{512} * 1024;
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QObject::connect(reply, &QNetworkReply::downloadProgress, &loop, [reply](qint64 received) {
@@ -428,7 +428,7 @@ int Run::exec() {
         say(QStringLiteral("cannot load the template %1: %2").arg(m_o.templatePath, why));
         return kBadInput;
     }
-    const std::shared_ptr<TPlugin> plugin = std::move(load.plugin);
+    std::shared_ptr<TPlugin> plugin = std::move(load.plugin);
 
     capture::CaptureController controller(*this, [&] { return plugin; });
     controller.setDisplay(this);

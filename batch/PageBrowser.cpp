@@ -21,7 +21,7 @@ QUrl addressOf(const QString& text) {
         return {};
     if (t.startsWith(u'/'))
         return QUrl::fromLocalFile(QDir::cleanPath(t));
-    const QUrl url(t, QUrl::TolerantMode);
+    QUrl url(t, QUrl::TolerantMode);
     if (url.isValid() && !url.scheme().isEmpty())
         return url;
     return QUrl::fromUserInput(t, QDir::currentPath(), QUrl::AssumeLocalFile);

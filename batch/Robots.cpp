@@ -82,7 +82,7 @@ RobotsRules RobotsRules::parse(const QByteArray& text, const QString& agent) {
     std::vector<Group> groups;
     bool lastWasAgent = false;
     // A hostile file cannot make us keep more than this.
-    const QByteArray bounded = text.left(512 * 1024);
+    const QByteArray bounded = text.left(qsizetype{512} * 1024);
     for (QByteArray line : bounded.split('\n')) {
         if (const qsizetype hash = line.indexOf('#'); hash >= 0)
             line.truncate(hash);

@@ -162,7 +162,7 @@ private:
 
 // A copy of the demo site with a robots.txt of the test's.
 QString demoSiteWithRobots(const QTemporaryDir& dir, const QByteArray& robots) {
-    const QString root = dir.filePath(QStringLiteral("site"));
+    QString root = dir.filePath(QStringLiteral("site"));
     QDir().mkpath(root);
     for (const QString& name : QDir(kBin + QStringLiteral("/demo")).entryList(QDir::Files))
         QFile::copy(kBin + QStringLiteral("/demo/") + name, root + u'/' + name);
