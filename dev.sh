@@ -25,6 +25,7 @@ PACKAGES=(
     xvfb xauth fonts-dejavu-core                     # a real window without a display
     at-spi2-core dbus dbus-x11 python3-pyatspi       # accessibility checks
     clang-tidy                                       # bug-prone and slow constructs (.clang-tidy)
+    parallel                                         # trawlex-batch: the README's parallel runs, tested
 )
 
 BUILD=${TRAWLEX_BUILD_DIR:-build}
@@ -78,7 +79,7 @@ tidy() {
     # Our sources only: not the generated files of the build, not the test fixtures'
     # deliberately broken templates.
     run-clang-tidy -quiet -p "$BUILD" -j "$JOBS" \
-        '^(?!.*/(build[^/]*|tests/fixtures)/).*/(app|browser|capture|export|lingo|platform|plugins|support|templates|tests)/.*\.cpp$'
+        '^(?!.*/(build[^/]*|tests/fixtures)/).*/(app|batch|browser|capture|export|lingo|platform|plugins|support|templates|tests)/.*\.cpp$'
 }
 
 case "${1:-}" in

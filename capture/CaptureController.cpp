@@ -53,13 +53,14 @@ public:
     QString GetData() override {
         const auto p = current();
         const auto doc = document();
-        return FromTemplateText(p->Instance()->GetData(doc.get()));
+        return reported([&] { return FromTemplateText(p->Instance()->GetData(doc.get())); });
     }
     bool GetNextPage(QString& url) override {
         const auto p = current();
         const auto doc = document();
         const char16_t* next = nullptr;
-        const bool more = p->Instance()->GetNextPage(doc.get(), &next) != 0;
+        const bool more =
+            reported([&] { return p->Instance()->GetNextPage(doc.get(), &next) != 0; });
         url = FromTemplateText(next);
         return more;
     }
@@ -123,6 +124,19 @@ private:
         if (!p)
             throw std::runtime_error("no template");
         return p;
+    }
+    // A call into the template: what it throws is told to the display, then goes on to
+    // the run, whose rules decide what a failing page means.
+    template <class Call> auto reported(Call call) -> decltype(call()) {
+        try {
+            return call();
+        } catch (const std::exception& e) {
+            m_c.m_display->templateFailed(QString::fromLocal8Bit(e.what()));
+            throw;
+        } catch (...) {
+            m_c.m_display->templateFailed(QStringLiteral("an exception of unknown type"));
+            throw;
+        }
     }
     orvo::Ref<IHTMLDocument2> document() {
         auto doc = orvo::Ref<IHTMLDocument2>::adopt(m_c.m_pages.document());

@@ -60,6 +60,9 @@ public:
     virtual void playSound() {}
     virtual void showNotAccessible() {}
     virtual void pageSnapshot(const QString&) {}
+    // The template threw while reading a page or its next page; the run handles the
+    // failure as before, this only tells what it was.
+    virtual void templateFailed(const QString&) {}
     // True once the program's closing has begun: the run then ends at once.
     virtual bool closing() { return false; }
 

@@ -75,6 +75,9 @@ ExportStatus writeRows(const IGridSource& grid, bool sourceColumns, QIODevice* d
         QByteArray scratch;
         for (qsizetype k = 0; k < keys.size(); ++k) {
             // A private sink over a byte array, so the key goes through the same encoder.
+            // Emptied first: a write-only buffer overwrites from the start without
+            // truncating, and a shorter key would keep the longer one's tail.
+            scratch.clear();
             QBuffer buffer(&scratch);
             buffer.open(QIODevice::WriteOnly);
             ByteSink keySink(&buffer, 256);

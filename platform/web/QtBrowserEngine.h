@@ -1,98 +1,32 @@
 #pragma once
 
-#include "platform/web/BrowserEngine.h"
+#include "platform/web/QtPageEngine.h"
 
 #include <QPointer>
-#include <QWebEnginePage>
-#include <QWebEngineUrlRequestInterceptor>
-
-#include <atomic>
 
 class QWebEngineView;
-class QWebEngineNewWindowRequest;
-class QWebEngineCertificateError;
 
 namespace platform {
 
-// Applies a page's download choices to every request it makes: pictures, media, scripts
-// and plug-in content can be refused, and "no-cache" headers added.
-class RequestInterceptor : public QWebEngineUrlRequestInterceptor {
-    Q_OBJECT
-public:
-    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
-    void setSettings(const WebEngineSettings& s);
-    void interceptRequest(QWebEngineUrlRequestInfo& info) override;
-
-private:
-    std::atomic<bool> m_images{true};
-    std::atomic<bool> m_media{true};
-    std::atomic<bool> m_scripts{true};
-    std::atomic<bool> m_plugins{true};
-    std::atomic<bool> m_noCache{false};
-};
-
-class QtBrowserEngine;
-
-// Our page: asks the browser before every navigation, keeps new windows in the same
-// browser, and answers script dialogs and certificate questions by the silent flag.
-class OrvoWebPage : public QWebEnginePage {
-    Q_OBJECT
-public:
-    explicit OrvoWebPage(QtBrowserEngine* engine);
-    bool silent = false;
-
-protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
-    QWebEnginePage* createWindow(WebWindowType type) override;
-    void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
-    bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
-    bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg,
-                          const QString& defaultValue, QString* result) override;
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
-                                  int lineNumber, const QString& sourceID) override;
-
-private:
-    QtBrowserEngine* m_engine;
-};
-
-class QtBrowserEngine : public BrowserEngine {
+// The window's engine: the page engine shown in a view.
+class QtBrowserEngine : public QtPageEngine {
     Q_OBJECT
 public:
     explicit QtBrowserEngine(QWidget* parent);
     ~QtBrowserEngine() override;
 
     QWidget* view() override;
-    void load(const QUrl& url) override;
-    void back() override;
-    void forward() override;
-    void reload() override;
-    void stop() override;
-    bool isLoading() const override;
-    QUrl url() const override;
-    void applySettings(const WebEngineSettings& settings) override;
-    WebEngineSettings settings() const override { return m_settings; }
     void setRendererName(const QString& name) override;
-    void readDocument(std::function<void(std::optional<PageSnapshot>)> done) override;
-    void readPlainText(std::function<void(std::optional<QString>)> done) override;
-    void readFacts(std::function<void(std::optional<DocumentFacts>)> done) override;
-
-    QWebEnginePage* page() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A load may bring a new render surface with it.
+    void loadingChanged() override { nameRenderers(); }
 
 private:
-    friend class OrvoWebPage;
-    bool askNavigation(const QUrl& url, QWebEnginePage::NavigationType type, bool isMainFrame);
-    void onNewWindow(QWebEngineNewWindowRequest& request);
-    void onCertificateError(const QWebEngineCertificateError& error);
     void nameRenderers();
 
     QPointer<QWebEngineView> m_view;
-    RequestInterceptor* m_interceptor = nullptr;
-    OrvoWebPage* m_page = nullptr;
-    WebEngineSettings m_settings;
-    bool m_loading = false;
     QString m_rendererName;
 };
 
