@@ -44,7 +44,7 @@ void TfrmTrawl::acBugReportExecute() {
         platform::dialogs().message(QStringLiteral("No plug-in has been loaded."));
         return;
     }
-    const std::shared_ptr<TPlugin> current = fPlugin;
+    const std::shared_ptr<TPlugin> current = currentTemplate();
     if (!current || !current->Instance())
         return;
     // A template that fails to answer ends the command without a word to the user.
