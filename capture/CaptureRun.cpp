@@ -3,6 +3,8 @@
 #include "capture/Dupes.h"
 #include "capture/RecordText.h"
 
+#include <algorithm>
+
 namespace capture {
 
 using namespace runtext;
@@ -32,8 +34,11 @@ void notAccessible(ICaptureHost& host) {
     host.setIndicatorText(kSmiles);
 }
 
-void appendRows(ICaptureHost& host, const QString& recordText) {
-    const QList<QStringView> lines = SplitRecordLines(recordText);
+// skip: lines at the start already captured from this page (an in-page turn adds its
+// records after the ones on show).
+void appendRows(ICaptureHost& host, const QString& recordText, qsizetype skip = 0) {
+    QList<QStringView> lines = SplitRecordLines(recordText);
+    lines.remove(0, std::min(skip, lines.size()));
     if (lines.isEmpty())
         return;
     TGridModel& grid = host.grid();
@@ -94,6 +99,81 @@ PageEnd turnPage(ICaptureHost& host) {
     return PageEnd::Completed;
 }
 
+// The template's page record text, or empty when it fails (nothing stale becomes rows).
+QString pageRecords(ICaptureHost& host) {
+    try {
+        return host.GetData();
+    } catch (...) {
+        host.navigate(Browser::wb2, kBlank);
+    }
+    return {};
+}
+
+// Stopped or Abandoned when the run is to end for the user or the program, else nothing.
+std::optional<PageEnd> interrupted(ICaptureHost& host) {
+    if (host.isShuttingDown())
+        return PageEnd::Abandoned;
+    if (!host.captureBadgeShown() || !host.PluginIsOK()) {
+        host.resetbuttons();
+        return PageEnd::Stopped;
+    }
+    return std::nullopt;
+}
+
+// The rounds of an in-page turn on the page just captured. Every ending but the user's
+// stop and shutdown is the run's normal completion.
+PageEnd turnInPage(ICaptureHost& host, const InPageTurn& turn) {
+    for (int round = 0; round < turn.max; ++round) {
+        host.processMessages();
+        if (const auto end = interrupted(host))
+            return *end;
+        const std::optional<int> before = host.liveRecordCount();
+        if (!before || !host.actInPage())
+            return PageEnd::Completed; // the page gives no answer, or the button is gone
+        const std::int64_t deadline = host.nowMs() + kInPageWaitMs;
+        std::optional<int> now;
+        bool reloaded = false;
+        for (;;) {
+            host.pause(kInPagePollMs);
+            if (const auto end = interrupted(host))
+                return *end;
+            if (host.pageLoading()) {
+                reloaded = true;
+                break;
+            }
+            now = host.liveRecordCount();
+            if (now && *now > *before)
+                break;
+            if (host.nowMs() >= deadline)
+                return PageEnd::Completed; // nothing new in time
+        }
+        if (reloaded) {
+            // The action loaded another document: its records are taken (those already
+            // in the grid are not added again) and the run ends there, so a button that
+            // reloads the page cannot turn it for ever.
+            host.waitUntilReady(Browser::WB);
+            if (const auto end = interrupted(host))
+                return *end;
+            appendRows(host, pageRecords(host));
+            return PageEnd::Completed;
+        }
+        host.setPageCounter(host.pageCounter() + 1);
+        host.setTitleStatus(kExtracting);
+        const QString recordText = pageRecords(host);
+        if (host.isShuttingDown())
+            return PageEnd::Abandoned;
+        // The template reads the records in page order, so the first `before` lines are
+        // the ones captured already; should the page have changed in between, the grid's
+        // own duplicate check still keeps them out.
+        const qsizetype skip = SplitRecordLines(recordText).size() == *now ? qsizetype{*before} : 0;
+        host.setIndicatorText(IndicatorTextOf(recordText));
+        appendRows(host, recordText, skip);
+        host.navigate(Browser::wb2, kBlank);
+        host.TrimWorkingSet();
+    }
+    return PageEnd::Completed; // `max` actions done
+}
+
 PageEnd capturePage(ICaptureHost& host) {
     host.waitUntilReady(Browser::WB);
     if (host.isShuttingDown())
@@ -134,7 +214,16 @@ PageEnd capturePage(ICaptureHost& host) {
     if (host.isShuttingDown())
         return PageEnd::Abandoned;
 
-    const PageEnd turn = turnPage(host);
+    InPageTurn inPage;
+    try {
+        inPage = host.inPageTurn();
+    } catch (...) {
+        // A template that cannot say turns its pages the ordinary way, if at all.
+        inPage = {};
+    }
+    const PageEnd turn = inPage.kind != InPageTurn::Kind::None && host.autoTurn()
+                             ? turnInPage(host, inPage)
+                             : turnPage(host);
     if (turn == PageEnd::Completed)
         completion(host);
     return turn;

@@ -315,6 +315,12 @@ void QtBrowserEngine::readFacts(std::function<void(std::optional<DocumentFacts>)
         });
 }
 
+void QtBrowserEngine::runScript(const QString& script,
+                                std::function<void(std::optional<QVariant>)> done) {
+    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                          [done](const QVariant& v) { done(v); });
+}
+
 void QtBrowserEngine::readDocument(std::function<void(std::optional<PageSnapshot>)> done) {
     m_page->runJavaScript(kSnapshotScript, QWebEngineScript::ApplicationWorld,
                           [done](const QVariant& v) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <stdexcept>
 
 using namespace capture;
@@ -105,6 +106,8 @@ public:
     QString GetData() override {
         ++getDataCalls;
         log.append(u"getdata:"_s + wb);
+        if (turn.kind != InPageTurn::Kind::None)
+            return live.isEmpty() ? QString() : live.join(u"\r\n"_s) + u"\r\n"_s;
         const Page& p = site[wb];
         if (p.dataThrows)
             throw std::runtime_error("extraction");
@@ -121,6 +124,7 @@ public:
     // Waits.
     void waitUntilReady(Browser b) override {
         if (b == Browser::WB) {
+            loading = false;
             const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
             minFrame = std::min(minFrame, frame);
             maxFrame = std::max(maxFrame, frame);
@@ -183,6 +187,63 @@ public:
     void showAlertServer() override { ++alerts; }
     void WebBrowserScreenShot(const QString& label) override { snapshots.append(label); }
     void showMessage(const QString& text) override { messages.append(text); }
+
+    // In-page turns: the live page's record lines (what GetData answers while a turn is
+    // set), and what each action brings, batchDelayMs of the host's clock after it.
+    InPageTurn turn;
+    QStringList live;
+    QList<QStringList> batches;
+    bool endless = false; // every action brings one new line, the button never goes
+    int batchDelayMs = 300;
+    int reloadOnAction = -1; // this action (from 0) loads another document instead
+    QStringList reloadedPage;
+    bool countAnswers = true;
+    int actions = 0;
+    std::int64_t clock = 0;
+    std::int64_t actedAt = 0;
+    int pendingBatch = -1;
+    bool loading = false;
+
+    InPageTurn inPageTurn() override { return turn; }
+    std::optional<int> liveRecordCount() override {
+        if (!countAnswers || loading)
+            return std::nullopt;
+        if (pendingBatch >= 0 && clock - actedAt >= batchDelayMs) {
+            if (endless)
+                live.append(f3(u"Endless "_s + QString::number(pendingBatch), u"x"_s, u"y"_s));
+            else
+                live.append(batches[pendingBatch]);
+            pendingBatch = -1;
+        }
+        return static_cast<int>(live.size());
+    }
+    bool actInPage() override {
+        const bool more = endless || actions < batches.size();
+        if (turn.kind == InPageTurn::Kind::Click && !more && actions != reloadOnAction)
+            return false; // the button is gone
+        log.append(u"act"_s);
+        if (actions++ == reloadOnAction) {
+            loading = true;
+            live = reloadedPage;
+            return true;
+        }
+        if (more) {
+            pendingBatch = actions - 1;
+            actedAt = clock;
+        }
+        return true;
+    }
+    bool pageLoading() override { return loading; }
+    std::int64_t nowMs() override { return clock; }
+    void pause(int ms) override {
+        clock += ms;
+        if (during && !shuttingDown)
+            during(u"pause"_s);
+    }
+
+    static QString f3(const QString& a, const QString& b, const QString& c) {
+        return QStringList{a, b, c}.join(QChar(kFieldSeparator));
+    }
 };
 
 QString rec(std::initializer_list<QString> lines) {
@@ -724,3 +785,192 @@ TEST(ExtrasSwitch, TellsTheTemplateOrPutsTheButtonBack) {
         EXPECT_EQ(t.noTemplateMessages, c.loaded ? 0 : 1);
     }
 }
+
+namespace {
+
+QString listing(int i) {
+    return FakeHost::f3(u"Listing "_s + QString::number(i), u"Street"_s, QString::number(i));
+}
+QStringList listings(int from, int count) {
+    QStringList l;
+    for (int i = from; i < from + count; ++i)
+        l.append(listing(i));
+    return l;
+}
+
+struct InPageCase {
+    const char* name;
+    InPageTurn::Kind kind;
+    int max;
+    QList<int> batchSizes; // records each action brings
+    bool endless;
+    int reloadOnAction;
+    bool countAnswers;
+    int rows;
+    int actions;
+    // The host clock at the end lies in [minMs, maxMs]: the wait for records that never
+    // come is the bounded one, and only that one.
+    std::int64_t minMs;
+    std::int64_t maxMs;
+};
+
+void PrintTo(const InPageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class InPageTurnTest : public ::testing::TestWithParam<InPageCase> {};
+
+TEST_P(InPageTurnTest, CapturesEachNewBatchOnceAndEndsNormally) {
+    const InPageCase& c = GetParam();
+    FakeHost h;
+    h.turn = {c.kind, c.max};
+    h.live = listings(0, 2);
+    int next = 2;
+    for (int n : c.batchSizes) {
+        h.batches.append(listings(next, n));
+        next += n;
+    }
+    h.endless = c.endless;
+    h.reloadOnAction = c.reloadOnAction;
+    h.reloadedPage = listings(0, 3); // the page again, with one listing more
+    h.countAnswers = c.countAnswers;
+
+    CaptureCommand(h);
+
+    EXPECT_EQ(h.model.rows(), c.rows);
+    // No row twice: the rows on show before an action are not taken again after it.
+    QStringList names;
+    for (int r = 0; r < h.model.rows(); ++r)
+        names.append(h.model.caption(r).toString());
+    EXPECT_EQ(names.removeDuplicates(), 0) << names.join(u", "_s).toStdString();
+    EXPECT_EQ(h.actions, c.actions);
+    EXPECT_GE(h.clock, c.minMs);
+    EXPECT_LE(h.clock, c.maxMs);
+    // The normal completion step, once; no same-page alarm.
+    EXPECT_EQ(h.title, kCompleted);
+    EXPECT_EQ(h.sounds, 1);
+    EXPECT_EQ(h.alerts, 0);
+    EXPECT_FALSE(h.badge);
+    EXPECT_EQ(h.counter, 1);
+    EXPECT_TRUE(h.messages.isEmpty());
+}
+
+constexpr std::int64_t kWait = kInPageWaitMs;
+constexpr std::int64_t kPoll = kInPagePollMs;
+
+INSTANTIATE_TEST_SUITE_P(Cases, InPageTurnTest,
+                         ::testing::Values(InPageCase{"ButtonGoneAfterTwoLoads",
+                                                      InPageTurn::Kind::Click,
+                                                      50,
+                                                      {2, 3},
+                                                      false,
+                                                      -1,
+                                                      true,
+                                                      7,
+                                                      2,
+                                                      600,
+                                                      800},
+                                           InPageCase{"MaxEndsTheClicks",
+                                                      InPageTurn::Kind::Click,
+                                                      1,
+                                                      {2, 2, 2},
+                                                      false,
+                                                      -1,
+                                                      true,
+                                                      4,
+                                                      1,
+                                                      300,
+                                                      400},
+                                           InPageCase{"NothingNewWithinTheWaitEndsTheScroll",
+                                                      InPageTurn::Kind::Scroll,
+                                                      50,
+                                                      {2},
+                                                      false,
+                                                      -1,
+                                                      true,
+                                                      4,
+                                                      2,
+                                                      300 + kWait,
+                                                      400 + kWait + kPoll},
+                                           InPageCase{"EndlessPageEndsAtMax",
+                                                      InPageTurn::Kind::Scroll,
+                                                      5,
+                                                      {},
+                                                      true,
+                                                      -1,
+                                                      true,
+                                                      7,
+                                                      5,
+                                                      5 * 300,
+                                                      5 * 400},
+                                           InPageCase{
+                                               "ClickThatReloadsThePageTakesItsNewRowsAndEnds",
+                                               InPageTurn::Kind::Click,
+                                               50,
+                                               {},
+                                               false,
+                                               0,
+                                               true,
+                                               3,
+                                               1,
+                                               kPoll,
+                                               kPoll},
+                                           InPageCase{"PageWithoutACountEndsAfterThePage",
+                                                      InPageTurn::Kind::Click,
+                                                      50,
+                                                      {2},
+                                                      false,
+                                                      -1,
+                                                      false,
+                                                      2,
+                                                      0,
+                                                      0,
+                                                      0}));
+
+TEST(InPageTurn, AutomaticTurnOffCapturesThePageOnly) {
+    FakeHost h;
+    h.turn = {InPageTurn::Kind::Click, 50};
+    h.live = listings(0, 2);
+    h.batches = {listings(2, 2)};
+    h.autoTurnOn = false;
+    CaptureCommand(h);
+    EXPECT_EQ(h.model.rows(), 2);
+    EXPECT_EQ(h.actions, 0);
+    EXPECT_EQ(h.title, kCompleted);
+}
+
+TEST(InPageTurn, StopWhileWaitingEndsWithoutCompletion) {
+    FakeHost h;
+    h.turn = {InPageTurn::Kind::Scroll, 50};
+    h.live = listings(0, 2);
+    h.batches = {listings(2, 2)};
+    h.during = [&](const QString& where) {
+        if (where == u"pause")
+            h.badge = false; // the user pressed Capture again
+    };
+    CaptureCommand(h);
+    EXPECT_EQ(h.model.rows(), 2);
+    EXPECT_EQ(h.actions, 1);
+    EXPECT_EQ(h.sounds, 0);
+    EXPECT_NE(h.title, kCompleted);
+    EXPECT_GE(h.resets, 1);
+    EXPECT_EQ(h.counter, 1);
+}
+
+TEST(InPageTurn, ShutdownWhileWaitingTouchesNothingMore) {
+    FakeHost h;
+    h.turn = {InPageTurn::Kind::Click, 50};
+    h.live = listings(0, 2);
+    h.batches = {listings(2, 2)};
+    h.during = [&](const QString& where) {
+        if (where == u"pause")
+            h.shuttingDown = true;
+    };
+    CaptureCommand(h);
+    EXPECT_EQ(h.model.rows(), 2);
+    EXPECT_EQ(h.getDataCalls, 1);
+    EXPECT_EQ(h.sounds, 0);
+    EXPECT_EQ(h.resets, 0);
+}
+
+} // namespace
