@@ -6,6 +6,7 @@
 #include "capture/WebCapturePages.h"
 #include "platform/Ticks.h"
 #include "plugins/IPlugins.h"
+#include "tests/support/InPagePages.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/WaitFor.h"
@@ -21,52 +22,6 @@
 #include <memory>
 
 namespace {
-
-// Ten listings on show; each press of the button adds ten more a moment later, until
-// `loads` presses have been answered, when the button goes. What the button does is
-// given by `press` (JavaScript run on each click).
-QByteArray loadMorePage(const QString& press) {
-    return QStringLiteral(R"(<!DOCTYPE html><html><body>
-<ul id="list"></ul><button id="more" type="button">More</button>
-<script>
-var list = document.getElementById('list'), added = 0;
-function add(n) {
-    for (var i = 0; i < n; ++i, ++added) {
-        var li = document.createElement('li');
-        li.className = 'item';
-        li.innerHTML = '<span class="n">Listing ' + added + '</span>';
-        list.appendChild(li);
-    }
-}
-add(10);
-document.getElementById('more').addEventListener('click', function () { %1 });
-</script></body></html>)")
-        .arg(press)
-        .toUtf8();
-}
-
-// Tall listings; reaching the end adds ten more, for ever.
-const QByteArray kEndlessPage = QByteArrayLiteral(R"(<!DOCTYPE html><html><body>
-<ul id="list"></ul>
-<script>
-var list = document.getElementById('list'), added = 0, busy = false;
-function add(n) {
-    for (var i = 0; i < n; ++i, ++added) {
-        var li = document.createElement('li');
-        li.className = 'item';
-        li.style.height = '120px';
-        li.innerHTML = '<span class="n">Listing ' + added + '</span>';
-        list.appendChild(li);
-    }
-}
-add(10);
-window.addEventListener('scroll', function () {
-    if (busy || window.innerHeight + window.scrollY < document.body.scrollHeight - 50)
-        return;
-    busy = true;
-    setTimeout(function () { add(10); busy = false; }, 150);
-});
-</script></body></html>)");
 
 QByteArray templateJson(const QString& next) {
     return QStringLiteral(R"({"trawlex": 1, "name": "IN-PAGE", "records": "li.item",
@@ -169,18 +124,15 @@ protected:
     std::unique_ptr<capture::CaptureController> controller;
 };
 
-constexpr char kLoadThreeTimes[] =
-    "var b = this; setTimeout(function () { add(10); if (added >= 40) b.remove(); }, 300);";
-
 TEST_F(InPageTurnE2E, LoadMoreUntilTheButtonIsGone) {
-    run(loadMorePage(QString::fromLatin1(kLoadThreeTimes)),
+    run(loadMorePage(QString::fromLatin1(kAddTenUntilForty)),
         QStringLiteral(R"({"click": "#more"})"));
     EXPECT_EQ(names(), listings(40));
     expectNormalEnd();
 }
 
 TEST_F(InPageTurnE2E, LoadMoreEndsAfterMaxClicks) {
-    run(loadMorePage(QString::fromLatin1(kLoadThreeTimes)),
+    run(loadMorePage(QString::fromLatin1(kAddTenUntilForty)),
         QStringLiteral(R"({"click": "xpath://button[@id='more']", "max": 2})"));
     EXPECT_EQ(names(), listings(30));
     expectNormalEnd();
