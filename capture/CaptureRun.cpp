@@ -3,8 +3,6 @@
 #include "capture/Dupes.h"
 #include "capture/RecordText.h"
 
-#include <algorithm>
-
 namespace capture {
 
 using namespace runtext;
@@ -34,11 +32,8 @@ void notAccessible(ICaptureHost& host) {
     host.setIndicatorText(kSmiles);
 }
 
-// skip: lines at the start already captured from this page (an in-page turn adds its
-// records after the ones on show).
-void appendRows(ICaptureHost& host, const QString& recordText, qsizetype skip = 0) {
-    QList<QStringView> lines = SplitRecordLines(recordText);
-    lines.remove(0, std::min(skip, lines.size()));
+void appendRows(ICaptureHost& host, const QString& recordText) {
+    const QList<QStringView> lines = SplitRecordLines(recordText);
     if (lines.isEmpty())
         return;
     TGridModel& grid = host.grid();
@@ -162,12 +157,10 @@ PageEnd turnInPage(ICaptureHost& host, const InPageTurn& turn) {
         const QString recordText = pageRecords(host);
         if (host.isShuttingDown())
             return PageEnd::Abandoned;
-        // The template reads the records in page order, so the first `before` lines are
-        // the ones captured already; should the page have changed in between, the grid's
-        // own duplicate check still keeps them out.
-        const qsizetype skip = SplitRecordLines(recordText).size() == *now ? qsizetype{*before} : 0;
+        // The whole page again: the new records need not come after the old ones (a feed
+        // may put them first), and the grid's duplicate check keeps the old ones out.
         host.setIndicatorText(IndicatorTextOf(recordText));
-        appendRows(host, recordText, skip);
+        appendRows(host, recordText);
         host.navigate(Browser::wb2, kBlank);
         host.TrimWorkingSet();
     }

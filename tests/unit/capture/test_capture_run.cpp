@@ -194,6 +194,7 @@ public:
     QStringList live;
     QList<QStringList> batches;
     bool endless = false; // every action brings one new line, the button never goes
+    bool prepend = false; // each batch comes before the records on show, as in a feed
     int batchDelayMs = 300;
     int reloadOnAction = -1; // this action (from 0) loads another document instead
     QStringList reloadedPage;
@@ -211,6 +212,8 @@ public:
         if (pendingBatch >= 0 && clock - actedAt >= batchDelayMs) {
             if (endless)
                 live.append(f3(u"Endless "_s + QString::number(pendingBatch), u"x"_s, u"y"_s));
+            else if (prepend)
+                live = batches[pendingBatch] + live;
             else
                 live.append(batches[pendingBatch]);
             pendingBatch = -1;
@@ -858,74 +861,94 @@ TEST_P(InPageTurnTest, CapturesEachNewBatchOnceAndEndsNormally) {
 constexpr std::int64_t kWait = kInPageWaitMs;
 constexpr std::int64_t kPoll = kInPagePollMs;
 
-INSTANTIATE_TEST_SUITE_P(Cases, InPageTurnTest,
-                         ::testing::Values(InPageCase{"ButtonGoneAfterTwoLoads",
-                                                      InPageTurn::Kind::Click,
-                                                      50,
-                                                      {2, 3},
-                                                      false,
-                                                      -1,
-                                                      true,
-                                                      7,
-                                                      2,
-                                                      600,
-                                                      800},
-                                           InPageCase{"MaxEndsTheClicks",
-                                                      InPageTurn::Kind::Click,
-                                                      1,
-                                                      {2, 2, 2},
-                                                      false,
-                                                      -1,
-                                                      true,
-                                                      4,
-                                                      1,
-                                                      300,
-                                                      400},
-                                           InPageCase{"NothingNewWithinTheWaitEndsTheScroll",
-                                                      InPageTurn::Kind::Scroll,
-                                                      50,
-                                                      {2},
-                                                      false,
-                                                      -1,
-                                                      true,
-                                                      4,
-                                                      2,
-                                                      300 + kWait,
-                                                      400 + kWait + kPoll},
-                                           InPageCase{"EndlessPageEndsAtMax",
-                                                      InPageTurn::Kind::Scroll,
-                                                      5,
-                                                      {},
-                                                      true,
-                                                      -1,
-                                                      true,
-                                                      7,
-                                                      5,
-                                                      5 * 300,
-                                                      5 * 400},
-                                           InPageCase{
-                                               "ClickThatReloadsThePageTakesItsNewRowsAndEnds",
-                                               InPageTurn::Kind::Click,
-                                               50,
-                                               {},
-                                               false,
-                                               0,
-                                               true,
-                                               3,
-                                               1,
-                                               kPoll,
-                                               kPoll},
-                                           InPageCase{"PageWithoutACountEndsAfterThePage",
-                                                      InPageTurn::Kind::Click,
-                                                      50,
-                                                      {2},
-                                                      false,
-                                                      -1,
-                                                      false,
-                                                      2,
-                                                      0,
-                                                      0,
-                                                      0}));
+// Each case: the page (kind to max) and what the run must do with it (rows to maxMs).
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InPageTurnTest,
+    ::testing::Values(InPageCase{.name = "ButtonGoneAfterTwoLoads",
+                                 .kind = InPageTurn::Kind::Click,
+                                 .max = 50,
+                                 .batchSizes = {2, 3},
+                                 .endless = false,
+                                 .reloadOnAction = -1,
+                                 .countAnswers = true,
+                                 .rows = 7,
+                                 .actions = 2,
+                                 .minMs = 600,
+                                 .maxMs = 800},
+                      InPageCase{.name = "MaxEndsTheClicks",
+                                 .kind = InPageTurn::Kind::Click,
+                                 .max = 1,
+                                 .batchSizes = {2, 2, 2},
+                                 .endless = false,
+                                 .reloadOnAction = -1,
+                                 .countAnswers = true,
+                                 .rows = 4,
+                                 .actions = 1,
+                                 .minMs = 300,
+                                 .maxMs = 400},
+                      InPageCase{.name = "NothingNewWithinTheWaitEndsTheScroll",
+                                 .kind = InPageTurn::Kind::Scroll,
+                                 .max = 50,
+                                 .batchSizes = {2},
+                                 .endless = false,
+                                 .reloadOnAction = -1,
+                                 .countAnswers = true,
+                                 .rows = 4,
+                                 .actions = 2,
+                                 .minMs = 300 + kWait,
+                                 .maxMs = 400 + kWait + kPoll},
+                      InPageCase{.name = "EndlessPageEndsAtMax",
+                                 .kind = InPageTurn::Kind::Scroll,
+                                 .max = 5,
+                                 .batchSizes = {},
+                                 .endless = true,
+                                 .reloadOnAction = -1,
+                                 .countAnswers = true,
+                                 .rows = 7,
+                                 .actions = 5,
+                                 .minMs = 5 * 300,
+                                 .maxMs = 5 * 400},
+                      InPageCase{.name = "ClickThatReloadsThePageTakesItsNewRowsAndEnds",
+                                 .kind = InPageTurn::Kind::Click,
+                                 .max = 50,
+                                 .batchSizes = {},
+                                 .endless = false,
+                                 .reloadOnAction = 0,
+                                 .countAnswers = true,
+                                 .rows = 3,
+                                 .actions = 1,
+                                 .minMs = kPoll,
+                                 .maxMs = kPoll},
+                      InPageCase{.name = "PageWithoutACountEndsAfterThePage",
+                                 .kind = InPageTurn::Kind::Click,
+                                 .max = 50,
+                                 .batchSizes = {2},
+                                 .endless = false,
+                                 .reloadOnAction = -1,
+                                 .countAnswers = false,
+                                 .rows = 2,
+                                 .actions = 0,
+                                 .minMs = 0,
+                                 .maxMs = 0}));
+
+TEST(InPageTurn, RecordsThatComeBeforeTheOnesOnShowAreCapturedToo) {
+    FakeHost h;
+    h.turn = {InPageTurn::Kind::Click, 50};
+    h.live = listings(0, 2);
+    h.batches = {listings(2, 2), listings(4, 3)};
+    h.prepend = true;
+    CaptureCommand(h);
+    QStringList names;
+    for (int r = 0; r < h.model.rows(); ++r)
+        names.append(h.model.caption(r).toString());
+    names.sort();
+    QStringList expected;
+    for (const QString& line : listings(0, 7))
+        expected.append(line.section(QChar(kFieldSeparator), 0, 0));
+    expected.sort();
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(h.title, kCompleted);
+}
 
 TEST(InPageTurn, AutomaticTurnOffCapturesThePageOnly) {
     FakeHost h;
