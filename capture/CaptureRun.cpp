@@ -142,6 +142,21 @@ PageEnd turnInPage(ICaptureHost& host, const InPageTurn& turn) {
             if (host.nowMs() >= deadline)
                 return PageEnd::Completed; // nothing new in time
         }
+        // A batch may come in parts: the page is read once its count holds for a poll,
+        // lest the last part of the last batch come in after the run has ended.
+        while (!reloaded && host.nowMs() < deadline) {
+            host.pause(kInPagePollMs);
+            if (const auto end = interrupted(host))
+                return *end;
+            if (host.pageLoading()) {
+                reloaded = true;
+                break;
+            }
+            const std::optional<int> settled = host.liveRecordCount();
+            if (!settled || *settled <= *now)
+                break;
+            now = settled;
+        }
         if (reloaded) {
             // The action loaded another document: its records are taken (those already
             // in the grid are not added again) and the run ends there, so a button that

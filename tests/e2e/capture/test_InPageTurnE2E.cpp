@@ -138,6 +138,16 @@ TEST_F(InPageTurnE2E, LoadMoreEndsAfterMaxClicks) {
     expectNormalEnd();
 }
 
+TEST_F(InPageTurnE2E, ABatchThatComesInPartsIsTakenWhole) {
+    // Five listings, then five more a moment later, the button going with the last part.
+    run(loadMorePage(
+            QStringLiteral("var b = this; setTimeout(function () { add(5); setTimeout(function () {"
+                           " add(5); if (added >= 40) b.remove(); }, 60); }, 300);")),
+        QStringLiteral(R"({"click": "#more"})"));
+    EXPECT_EQ(names(), listings(40));
+    expectNormalEnd();
+}
+
 TEST_F(InPageTurnE2E, AButtonThatBringsNothingEndsAfterTheWait) {
     const qint64 ms = run(loadMorePage(QString()), QStringLiteral(R"({"click": "#more"})"));
     EXPECT_EQ(names(), listings(10));

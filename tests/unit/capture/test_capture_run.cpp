@@ -195,6 +195,9 @@ public:
     QList<QStringList> batches;
     bool endless = false; // every action brings one new line, the button never goes
     bool prepend = false; // each batch comes before the records on show, as in a feed
+    bool inParts = false; // each batch comes in two halves, one poll apart
+    QStringList rest;
+    std::int64_t restAt = 0;
     int batchDelayMs = 300;
     int reloadOnAction = -1; // this action (from 0) loads another document instead
     QStringList reloadedPage;
@@ -209,10 +212,19 @@ public:
     std::optional<int> liveRecordCount() override {
         if (!countAnswers || loading)
             return std::nullopt;
+        if (!rest.isEmpty() && clock >= restAt) {
+            live.append(rest);
+            rest.clear();
+        }
         if (pendingBatch >= 0 && clock - actedAt >= batchDelayMs) {
             if (endless)
                 live.append(f3(u"Endless "_s + QString::number(pendingBatch), u"x"_s, u"y"_s));
-            else if (prepend)
+            else if (inParts) {
+                const QStringList& b = batches[pendingBatch];
+                live.append(b.mid(0, b.size() / 2));
+                rest = b.mid(b.size() / 2);
+                restAt = clock + kInPagePollMs;
+            } else if (prepend)
                 live = batches[pendingBatch] + live;
             else
                 live.append(batches[pendingBatch]);
@@ -947,6 +959,18 @@ TEST(InPageTurn, RecordsThatComeBeforeTheOnesOnShowAreCapturedToo) {
         expected.append(line.section(QChar(kFieldSeparator), 0, 0));
     expected.sort();
     EXPECT_EQ(names, expected);
+    EXPECT_EQ(h.title, kCompleted);
+}
+
+TEST(InPageTurn, ABatchThatComesInPartsIsTakenWhole) {
+    FakeHost h;
+    h.turn = {InPageTurn::Kind::Click, 50};
+    h.live = listings(0, 2);
+    h.batches = {listings(2, 4), listings(6, 4)};
+    h.inParts = true;
+    CaptureCommand(h);
+    EXPECT_EQ(h.model.rows(), 10);
+    EXPECT_EQ(h.actions, 2);
     EXPECT_EQ(h.title, kCompleted);
 }
 
