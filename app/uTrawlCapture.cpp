@@ -85,7 +85,7 @@ void TfrmTrawl::CaptureViewDeleter::operator()(CaptureView* view) const {
 void TfrmTrawl::CreateCapture() {
     m_capturePages = std::make_unique<capture::WebCapturePages>();
     m_capture = new capture::CaptureController(
-        *m_capturePages, [this] { return fPlugin; }, this);
+        *m_capturePages, [this] { return m_templates.current(); }, this);
     m_capture->setObjectName(QStringLiteral("capture"));
     m_captureView.reset(new CaptureView(*this));
     m_capture->setDisplay(m_captureView.get());

@@ -2,6 +2,7 @@
 
 #include "lingo/uLingo.h"
 #include "platform/Dialogs.h"
+#include "plugins/TemplateSession.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -190,7 +191,7 @@ public:
     const QPixmap& savedLogo() const { return ImgTrawlex2; }
     const platform::FileDialogRequest& openRequest() const { return od; }
     const platform::FileDialogRequest& saveRequest() const;
-    std::shared_ptr<TPlugin> currentTemplate() const { return fPlugin; }
+    std::shared_ptr<TPlugin> currentTemplate() const { return m_templates.current(); }
     int extraNavCount() const { return ExtraNavCount; }
     static QString versionText() { return VersionText; }
 
@@ -308,7 +309,7 @@ private:
     // --- plugins: fields ---
     // The current template. A command that calls into it holds a copy for the call: the
     // template may be replaced while the call waits for a browser, and must outlive it.
-    std::shared_ptr<TPlugin> fPlugin;
+    TemplateSession m_templates;
     // --- export: fields ---
     std::unique_ptr<exporter::ExportController> m_export; // the save commands
     // --- support: fields ---

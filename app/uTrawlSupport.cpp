@@ -44,16 +44,10 @@ void TfrmTrawl::acBugReportExecute() {
         platform::dialogs().message(QStringLiteral("No plug-in has been loaded."));
         return;
     }
-    const std::shared_ptr<TPlugin> current = fPlugin;
-    if (!current || !current->Instance())
-        return;
     // A template that fails to answer ends the command without a word to the user.
-    QString name;
-    try {
-        name = FromTemplateText(current->Instance()->GetName());
-    } catch (...) {
-        qWarning("The template failed to give its name for the problem report.");
+    const auto name =
+        m_templates.guarded("GetName", [](IPlugin* p) { return FromTemplateText(p->GetName()); });
+    if (!name)
         return;
-    }
-    m_support->reportProblem(name, AppName, VersionText);
+    m_support->reportProblem(*name, AppName, VersionText);
 }

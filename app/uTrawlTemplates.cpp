@@ -13,6 +13,9 @@
 #include "plugins/IPlugins.h"
 
 #include <QDir>
+#include <QFileInfo>
+
+#include <exception>
 
 namespace {
 
@@ -44,11 +47,17 @@ void TfrmTrawl::LoadHomePage() {
     // later (the command line) is taken from there.
     QDir::setCurrent(ProgDir);
     const QStringList files = TemplateFileList(ProgDir);
+    const QString userFolder = UserTemplateFolder() + u'/';
+    // The same folder named twice (a user data folder inside the program folder) lists
+    // its files once.
+    TemplateFolder user;
+    if (QDir(userFolder).canonicalPath() != QDir(ProgDir).canonicalPath())
+        user = {userFolder, TemplateFileList(userFolder)};
     QString error;
     const QString temp = platform::GetTempFolder(&error);
     if (temp.isEmpty())
         throw platform::Failure(error);
-    const IndexPage page = WriteIndexToDisk(files, ProgDir, ReadDistrib(), temp);
+    const IndexPage page = WriteIndexToDisk(files, ProgDir, ReadDistrib(), temp, user);
     if (!page.ok())
         throw platform::Failure(page.error.message);
     mmMain->setPlainText(page.html);
@@ -65,36 +74,23 @@ void TfrmTrawl::loadtemplate(const QString& FileName) {
     }
     LoadDepth depth;
 
-    // Steps 1 to 3.
-    fPlugin.reset();
+    // Step 4 comes first, with the refusal of a template that has no columns: a refused
+    // file never becomes current, so neither the window, the grid nor the template
+    // changes.
+    if (const auto refused = m_templates.load(FileName, ProgDir)) {
+        platform::dialogs().message(noValid + u'\n' + refused->problem);
+        return;
+    }
+    // Steps 1 to 3 (the previous template was released by the load).
     m_support->templateUpdateButton()->hide();
     ExtraNavCount = 0;
 
-    // Step 4, with the refusal of a template that has no columns: it never becomes
-    // current, so neither the window nor the grid changes.
-    PluginLoad load = TPlugin::Create(FileName, ProgDir);
-    if (!load) {
-        platform::dialogs().message(noValid);
-        return;
-    }
-    IPlugin* p = load.plugin->Instance();
-    try {
-        if (p->GetColumnCount() <= 0) {
-            load.plugin.reset();
-            platform::dialogs().message(noValid);
-            return;
-        }
-    } catch (...) {
-        load.plugin.reset();
-        platform::dialogs().message(noValid);
-        return;
-    }
-    fPlugin = std::move(load.plugin);
     // Held for the rest of this load: a nested command may replace the current template
     // while a step waits, and this one's code must stay mapped until it returns.
-    const std::shared_ptr<TPlugin> self = fPlugin;
+    const std::shared_ptr<TPlugin> self = m_templates.current();
+    IPlugin* p = self->Instance();
     const auto stillCurrent = [&] {
-        if (fPlugin != self || isClosing())
+        if (m_templates.current() != self || isClosing())
             throw Superseded{};
     };
 
@@ -141,8 +137,12 @@ void TfrmTrawl::loadtemplate(const QString& FileName) {
         if (!GetColWidths())
             platform::dialogs().message(noValid);
     } catch (const Superseded&) {
-    } catch (...) {
+        // The newer load has shown what it had to.
+    } catch (const std::exception& e) {
         // The template stays current; the steps done so far stand.
+        platform::dialogs().message(noValid + u'\n' + QFileInfo(FileName).fileName() +
+                                    QStringLiteral(": ") + QString::fromLocal8Bit(e.what()));
+    } catch (...) {
         platform::dialogs().message(noValid);
     }
 }
@@ -157,22 +157,19 @@ void TfrmTrawl::acOpenExecute() {
 }
 
 void TfrmTrawl::mnPlugInHomeClick() {
-    try {
-        const QString home = mnPlugInHome->statusTip();
-        if (!home.isEmpty() && WB)
-            WB->Navigate(home);
-    } catch (...) {
-    }
+    const QString home = mnPlugInHome->statusTip();
+    if (!home.isEmpty() && WB)
+        WB->Navigate(home);
 }
 
 void TfrmTrawl::ReleaseTemplate() {
-    try {
-        if (fPlugin && !FromTemplateText(fPlugin->Instance()->GetName()).isEmpty())
-            fPlugin.reset();
-    } catch (...) {
-    }
+    // A template without a name, or one failing to give it, is kept.
+    const auto name =
+        m_templates.guarded("GetName", [](IPlugin* p) { return FromTemplateText(p->GetName()); });
+    if (name && !name->isEmpty())
+        m_templates.release();
 }
 
 bool TfrmTrawl::hasTemplate() const {
-    return fPlugin != nullptr;
+    return static_cast<bool>(m_templates);
 }

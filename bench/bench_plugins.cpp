@@ -5,6 +5,7 @@
 #include "HomePage.h"
 #include "IPlugins.h"
 
+#include "bench/ListingPage.h"
 #include "browser/HtmlDocument.h"
 
 #include <benchmark/benchmark.h>
@@ -53,26 +54,21 @@ void BM_TemplateFileListAndStamps(benchmark::State& state) {
 }
 BENCHMARK(BM_TemplateFileListAndStamps)->Arg(100)->Arg(2000)->Unit(benchmark::kMillisecond);
 
-// A results page of n listings, as a directory site writes them.
-QString listingPage(int n) {
-    QString html = QStringLiteral("<html><body><h1>Results</h1><ol class=results>");
-    for (int i = 0; i < n; ++i)
-        html += QStringLiteral(
-                    "<li class=\"listing\" id=\"l%1\"><h3 class=\"name\"><a href=\"/firm/%1\">"
-                    "Firm number %1 &amp; Sons</a></h3><p class=\"street\">%1 Harbour "
-                    "Road</p><p class=\"town\">Lantern Bay</p><p class=\"phone\">Tel. "
-                    "(319) 555-%2</p><span class=\"kind\">Open daily</span></li>")
-                    .arg(i)
-                    .arg(1000 + i % 9000);
-    html += QStringLiteral("</ol><a rel=next href=\"?page=2\">Next</a></body></html>");
-    return html;
-}
+using bench::kFiveColumns;
+using bench::listingPage;
 
-constexpr char kFiveColumns[] = R"json({"trawlex": 1, "name": "BENCH", "records": "li.listing",
-  "columns": [{"name": "Name", "select": ".name"}, {"name": "Street", "select": ".street"},
-              {"name": "Town", "select": ".town"},
-              {"name": "Phone", "select": ".phone", "pattern": "\\((\\d{3})\\)"},
-              {"name": "Link", "select": ".name a", "attribute": "href"}]})json";
+// With TRAWLEX_BENCH_PAGE set, the page of the benchmarks below is also written to that
+// file, for the Playwright half of bench/compare_records.sh.
+[[maybe_unused]] const bool gPageWritten = [] {
+    const QString target = qEnvironmentVariable("TRAWLEX_BENCH_PAGE");
+    if (target.isEmpty())
+        return false;
+    QFile f(target);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write(listingPage(1000).toUtf8());
+    return f.flush();
+}();
 
 IPlugin* fiveColumnTemplate() {
     declarative::ParseResult r = declarative::ParseTemplate(QByteArray(kFiveColumns));

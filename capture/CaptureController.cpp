@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 #include "platform/SysFolders.h"
 #include "platform/Ticks.h"
+#include "plugins/DeclarativeTemplate.h"
 #include "plugins/IPlugins.h"
 
 #include <orvo/PluginBase.h>
@@ -98,6 +99,48 @@ public:
             m_c.noteJournal(m_c.m_journal.runCompleted());
     }
     void TrimWorkingSet() override { platform::TrimWorkingSet(); }
+
+    InPageTurn inPageTurn() override {
+        const auto p = m_c.m_template();
+        const declarative::DeclarativeTemplate* d = p ? p->Declarative() : nullptr;
+        if (!d)
+            return {};
+        const declarative::NextAction action = d->nextAction();
+        InPageTurn turn;
+        turn.max = action.max;
+        switch (action.kind) {
+        case declarative::NextKind::Click:
+            turn.kind = InPageTurn::Kind::Click;
+            break;
+        case declarative::NextKind::Scroll:
+            turn.kind = InPageTurn::Kind::Scroll;
+            break;
+        default:
+            return {};
+        }
+        // The scripts of this template, for the rounds of this page.
+        m_countScript = declarative::RecordCountScript(d->description().records);
+        m_actionScript = declarative::InPageActionScript(action.kind, action.selector);
+        return turn;
+    }
+    std::optional<int> liveRecordCount() override {
+        if (m_countScript.isEmpty())
+            return std::nullopt;
+        const std::optional<QVariant> answer = m_c.m_pages.evaluate(m_countScript);
+        bool ok = false;
+        const int count = answer ? answer->toInt(&ok) : -1;
+        if (!ok || count < 0)
+            return std::nullopt;
+        return count;
+    }
+    bool actInPage() override {
+        if (m_actionScript.isEmpty())
+            return false;
+        const std::optional<QVariant> answer = m_c.m_pages.evaluate(m_actionScript);
+        return answer && answer->typeId() == QMetaType::Bool && answer->toBool();
+    }
+    bool pageLoading() override { return !m_c.m_pages.isReady(Browser::WB); }
+    void pause(int ms) override { platform::tickwait(static_cast<std::uint32_t>(std::max(0, ms))); }
     bool autoTurn() override { return m_c.m_autoTurn; }
 
     bool captureBadgeShown() override { return m_c.m_running; }
@@ -146,6 +189,8 @@ private:
     }
 
     CaptureController& m_c;
+    QString m_countScript;
+    QString m_actionScript;
 };
 
 CaptureController::CaptureController(CapturePages& pages, TemplateSource currentTemplate,

@@ -17,9 +17,11 @@
 
 #include <QObject>
 #include <QString>
+#include <QVariant>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TPlugin;
@@ -37,6 +39,12 @@ public:
     virtual IHTMLDocument2* document() = 0;
     // The address of the page on show in the main browser: where captured rows come from.
     virtual QString address() { return {}; }
+    // Runs script in the main browser's live page, apart from the page's own scripts: its
+    // answer, or nothing when the page gives none in time (or there is no page).
+    virtual std::optional<QVariant> evaluate(const QString& script) {
+        (void)script;
+        return std::nullopt;
+    }
 };
 
 // What a run shows while it goes. Every member has the behaviour of a program without a

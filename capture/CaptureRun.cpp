@@ -101,6 +101,94 @@ PageEnd turnPage(ICaptureHost& host) {
     return PageEnd::Completed;
 }
 
+// The template's page record text, or empty when it fails (nothing stale becomes rows).
+QString pageRecords(ICaptureHost& host) {
+    try {
+        return host.GetData();
+    } catch (...) {
+        host.navigate(Browser::wb2, kBlank);
+    }
+    return {};
+}
+
+// Stopped or Abandoned when the run is to end for the user or the program, else nothing.
+std::optional<PageEnd> interrupted(ICaptureHost& host) {
+    if (host.isShuttingDown())
+        return PageEnd::Abandoned;
+    if (!host.captureBadgeShown() || !host.PluginIsOK()) {
+        host.resetbuttons();
+        return PageEnd::Stopped;
+    }
+    return std::nullopt;
+}
+
+// The rounds of an in-page turn on the page just captured. Every ending but the user's
+// stop and shutdown is the run's normal completion.
+PageEnd turnInPage(ICaptureHost& host, const InPageTurn& turn) {
+    for (int round = 0; round < turn.max; ++round) {
+        host.processMessages();
+        if (const auto end = interrupted(host))
+            return *end;
+        const std::optional<int> before = host.liveRecordCount();
+        if (!before || !host.actInPage())
+            return PageEnd::Completed; // the page gives no answer, or the button is gone
+        const std::int64_t deadline = host.nowMs() + kInPageWaitMs;
+        std::optional<int> now;
+        bool reloaded = false;
+        for (;;) {
+            host.pause(kInPagePollMs);
+            if (const auto end = interrupted(host))
+                return *end;
+            if (host.pageLoading()) {
+                reloaded = true;
+                break;
+            }
+            now = host.liveRecordCount();
+            if (now && *now > *before)
+                break;
+            if (host.nowMs() >= deadline)
+                return PageEnd::Completed; // nothing new in time
+        }
+        // A batch may come in parts: the page is read once its count holds for a poll,
+        // lest the last part of the last batch come in after the run has ended.
+        while (!reloaded && host.nowMs() < deadline) {
+            host.pause(kInPagePollMs);
+            if (const auto end = interrupted(host))
+                return *end;
+            if (host.pageLoading()) {
+                reloaded = true;
+                break;
+            }
+            const std::optional<int> settled = host.liveRecordCount();
+            if (!settled || *settled <= *now)
+                break;
+            now = settled;
+        }
+        if (reloaded) {
+            // The action loaded another document: its records are taken (those already
+            // in the grid are not added again) and the run ends there, so a button that
+            // reloads the page cannot turn it for ever.
+            host.waitUntilReady(Browser::WB);
+            if (const auto end = interrupted(host))
+                return *end;
+            appendRows(host, pageRecords(host));
+            return PageEnd::Completed;
+        }
+        host.setPageCounter(host.pageCounter() + 1);
+        host.setTitleStatus(kExtracting);
+        const QString recordText = pageRecords(host);
+        if (host.isShuttingDown())
+            return PageEnd::Abandoned;
+        // The whole page again: the new records need not come after the old ones (a feed
+        // may put them first), and the grid's duplicate check keeps the old ones out.
+        host.setIndicatorText(IndicatorTextOf(recordText));
+        appendRows(host, recordText);
+        host.navigate(Browser::wb2, kBlank);
+        host.TrimWorkingSet();
+    }
+    return PageEnd::Completed; // `max` actions done
+}
+
 PageEnd capturePage(ICaptureHost& host) {
     host.waitUntilReady(Browser::WB);
     if (host.isShuttingDown())
@@ -142,7 +230,16 @@ PageEnd capturePage(ICaptureHost& host) {
     if (host.isShuttingDown())
         return PageEnd::Abandoned;
 
-    const PageEnd turn = turnPage(host);
+    InPageTurn inPage;
+    try {
+        inPage = host.inPageTurn();
+    } catch (...) {
+        // A template that cannot say turns its pages the ordinary way, if at all.
+        inPage = {};
+    }
+    const PageEnd turn = inPage.kind != InPageTurn::Kind::None && host.autoTurn()
+                             ? turnInPage(host, inPage)
+                             : turnPage(host);
     if (turn == PageEnd::Completed)
         completion(host);
     return turn;

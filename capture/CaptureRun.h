@@ -20,11 +20,26 @@
 
 #include <QString>
 
+#include <chrono>
+#include <cstdint>
+#include <optional>
 #include <span>
 
 namespace capture {
 
 enum class Browser { WB, wb2, WBassist };
+
+// A page turn done inside the page on show rather than by loading another page: a "load
+// more" button clicked, or the page scrolled to its end. Each action is followed by a
+// wait for new records; the run ends normally when the button is gone, nothing new comes
+// within kInPageWaitMs, the page loads another document, or after `max` actions.
+struct InPageTurn {
+    enum class Kind { None, Click, Scroll };
+    Kind kind = Kind::None;
+    int max = 0;
+};
+inline constexpr int kInPageWaitMs = 10000;
+inline constexpr int kInPagePollMs = 100;
 
 // What the run needs of the window; the window implements it, tests fake it.
 class ICaptureHost : public ITemplateAccess {
@@ -49,6 +64,27 @@ public:
     virtual void runAt(const QString& pageAddress) { (void)pageAddress; }
     virtual void rowsCaptured(std::span<const TGridModel::RowId> rows) { (void)rows; }
     virtual void runCompleted() {}
+
+    // In-page turns. The current template's, or None (also when it cannot say).
+    virtual InPageTurn inPageTurn() { return {}; }
+    // The number of records in the page on show, counted in the live page; nothing when
+    // the page gives no answer (it is loading, gone, or the count failed).
+    virtual std::optional<int> liveRecordCount() { return std::nullopt; }
+    // Clicks the template's button, or scrolls to the end of the page; false when the
+    // button is not there (or not shown) or the page gives no answer.
+    virtual bool actInPage() { return false; }
+    // WB has begun loading another document.
+    virtual bool pageLoading() { return false; }
+    // A monotonic clock, and a pause that processes window messages meanwhile.
+    virtual std::int64_t nowMs() {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    virtual void pause(int ms) {
+        (void)ms;
+        processMessages();
+    }
     virtual bool autoTurn() = 0; // cbAutoTurn checked
 
     // Displays.

@@ -49,4 +49,8 @@ QString WebCapturePages::address() {
     return m_main ? m_main->LocationURL() : QString();
 }
 
+std::optional<QVariant> WebCapturePages::evaluate(const QString& script) {
+    return m_main ? m_main->RunScript(script) : std::nullopt;
+}
+
 } // namespace capture

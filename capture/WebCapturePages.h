@@ -18,6 +18,7 @@ public:
     void navigate(Browser browser, const QString& url) override;
     IHTMLDocument2* document() override;
     QString address() override;
+    std::optional<QVariant> evaluate(const QString& script) override;
 
 private:
     platform::TWebBrowser* browserOf(Browser role) const;

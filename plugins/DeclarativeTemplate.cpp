@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QUrl>
 
 #include <vector>
@@ -348,6 +350,62 @@ NextAction DeclarativeTemplate::nextAction() const {
         a.max = m_d.next.max;
     }
     return a;
+}
+
+namespace {
+
+// A JavaScript string literal of text: JSON's string syntax is a subset of it.
+QString scriptString(const QString& text) {
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+QString queryArguments(const Query& q) {
+    return scriptString(q.text) + (q.xpath ? QStringLiteral(", true") : QStringLiteral(", false"));
+}
+
+} // namespace
+
+QString RecordCountScript(const Query& records) {
+    return QStringLiteral(R"((function (q, x) {
+    try {
+        if (x)
+            return document.evaluate(q, document, null,
+                XPathResult.ORDERED_NODE_SNAPSHOT_TYPE, null).snapshotLength;
+        return document.querySelectorAll(q).length;
+    } catch (e) {
+        return -1;
+    }
+})()") + queryArguments(records) +
+           u')';
+}
+
+QString InPageActionScript(NextKind kind, const Query& button) {
+    if (kind == NextKind::Scroll)
+        return QStringLiteral(R"((function () {
+    var s = document.scrollingElement || document.documentElement;
+    if (!s)
+        return false;
+    window.scrollTo(0, s.scrollHeight);
+    return true;
+})())");
+    if (kind != NextKind::Click)
+        return QStringLiteral("false");
+    return QStringLiteral(R"((function (q, x) {
+    try {
+        var e = x ? document.evaluate(q, document, null,
+                        XPathResult.FIRST_ORDERED_NODE_TYPE, null).singleNodeValue
+                  : document.querySelector(q);
+        if (!e || !(e instanceof Element) || e.disabled || e.getClientRects().length === 0)
+            return false;
+        e.scrollIntoView({block: 'center'});
+        e.click();
+        return true;
+    } catch (err) {
+        return false;
+    }
+})()") + queryArguments(button) +
+           u')';
 }
 
 } // namespace declarative

@@ -3,20 +3,9 @@
 //
 // Page turns of the kinds "link" and "url" are answered by GetNextPage like any template.
 // The kinds "click" and "scroll" act inside the page on show, which a document snapshot
-// cannot do; GetNextPage answers 0 for them (one page), and the capture run is to drive
-// them through NextAction():
-//   1. after GetData of the page on show, the run asks NextAction(); for Click/Scroll it
-//      counts the records (RecordCount of a fresh snapshot), then has the main browser
-//      click the first element matching `selector` (or scroll to the end of the page),
-//      by a script run in the page: `document.querySelector(sel)?.click()` for CSS,
-//      `document.evaluate(expr, ...)` for XPath, `scrollTo(0, scrollHeight)` to scroll
-//      (a script call on the engine's page, which the browser class does not offer yet);
-//   2. it polls fresh snapshots (ProcessMessages in between) until RecordCount grows,
-//      for at most kActionWaitMs; then GetData of the new snapshot, whose rows already in
-//      the grid are not added again;
-//   3. it ends normally when the button is gone, nothing new came in time, or `max`
-//      actions were done; a click that loads another page ends the same way (its records
-//      are captured if the new page has any).
+// cannot do: GetNextPage answers 0 for them, and the capture run drives them itself
+// (capture::InPageTurn) with NextAction() and the scripts below, run in the live page:
+// count the records, click or scroll, wait until the count grows, capture the new ones.
 #pragma once
 
 #include "DeclarativeFormat.h"
@@ -42,6 +31,13 @@ struct NextAction {
     Query selector;                 // Click: the button
     int max = 0;
 };
+
+// Scripts for the live page of an in-page turn, run apart from the page's own scripts.
+// The record count answers a number (-1 when the query fails in the page); the action
+// answers true when it clicked the first shown element matching button (a hidden or
+// disabled button counts as gone), or scrolled to the end of the page.
+QString RecordCountScript(const Query& records);
+QString InPageActionScript(NextKind kind, const Query& button);
 
 class DeclarativeTemplate final : public orvo::PluginBase {
 public:

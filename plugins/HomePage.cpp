@@ -159,31 +159,43 @@ QString TemplateDisplayName(const QString& fileName) {
 
 QString BuildTemplateList(const QStringList& files, const QString& programDir,
                           const std::function<QString(const QString& fileName)>& dateStamp) {
+    return BuildTemplateList(
+        QList<TemplateFolder>{{programDir, files}}, programDir, [&](const QString& path) {
+            return dateStamp ? dateStamp(path.mid(programDir.size())) : QString();
+        });
+}
+
+QString BuildTemplateList(const QList<TemplateFolder>& folders, const QString& programDir,
+                          const std::function<QString(const QString& path)>& dateStamp) {
     QString list = QStringLiteral(R"(<div id="list3"><ul>)");
     QString previous = QStringLiteral("yy");
-    for (const QString& file : files) {
-        const QString code = CountryCode(file);
-        if (code != previous) {
-            list += QStringLiteral(R"(<br><h2><img src=")");
-            list += attributePath(programDir + u"flags/"_s + code + u".png"_s);
-            list += QStringLiteral(
-                R"(" width="30" height="20" border="1">&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;)");
-            list += HtmlEscape(asciiUpper(code));
-            list += u" = "_s;
-            list += HtmlEscape(CountryName(code));
-            list += u"</h2>"_s;
+    qsizetype count = 0;
+    for (const TemplateFolder& folder : folders) {
+        for (const QString& file : folder.files) {
+            const QString code = CountryCode(file);
+            if (code != previous) {
+                list += QStringLiteral(R"(<br><h2><img src=")");
+                list += attributePath(programDir + u"flags/"_s + code + u".png"_s);
+                list += QStringLiteral(
+                    R"(" width="30" height="20" border="1">&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;)");
+                list += HtmlEscape(asciiUpper(code));
+                list += u" = "_s;
+                list += HtmlEscape(CountryName(code));
+                list += u"</h2>"_s;
+            }
+            previous = code;
+            list += QStringLiteral(R"(<li class="lien"><a href=")");
+            list += attributePath(folder.path + file);
+            list += u"\">"_s;
+            list += TemplateDisplayName(file);
+            list += u"</a>&nbsp;&nbsp;&nbsp;[datestamp: "_s;
+            list += HtmlEscape(dateStamp ? dateStamp(folder.path + file) : QString());
+            list += u"]</li><br>"_s;
         }
-        previous = code;
-        list += QStringLiteral(R"(<li class="lien"><a href=")");
-        list += attributePath(programDir + file);
-        list += u"\">"_s;
-        list += TemplateDisplayName(file);
-        list += u"</a>&nbsp;&nbsp;&nbsp;[datestamp: "_s;
-        list += HtmlEscape(dateStamp ? dateStamp(file) : QString());
-        list += u"]</li><br>"_s;
+        count += folder.files.size();
     }
     list += u"<hr><strong>"_s;
-    list += QString::number(files.size());
+    list += QString::number(count);
     list += u" templates found</strong><br></ul></div>"_s;
     return list;
 }
@@ -205,7 +217,8 @@ QString DecodePageTemplate(const QByteArray& bytes) {
 }
 
 IndexPage WriteIndexToDisk(const QStringList& files, const QString& programDir,
-                           const QString& distrib, const QString& tempFolder) {
+                           const QString& distrib, const QString& tempFolder,
+                           const TemplateFolder& user) {
     IndexPage result;
     // A configured sub-folder may be written with Windows separators.
     QString prefix = distrib;
@@ -221,8 +234,10 @@ IndexPage WriteIndexToDisk(const QStringList& files, const QString& programDir,
         return result;
     }
 
-    const QString list = BuildTemplateList(
-        files, programDir, [&](const QString& file) { return FileDateStamp(programDir + file); });
+    QList<TemplateFolder> folders{{programDir, files}};
+    if (!user.files.isEmpty())
+        folders.append(user);
+    const QString list = BuildTemplateList(folders, programDir, FileDateStamp);
     result.html = FillPageTemplate(DecodePageTemplate(bytes), list, programDir);
 
     result.path = QDir(tempFolder).filePath(QStringLiteral("index.html"));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -55,6 +56,18 @@ QString TemplateDisplayName(const QString& fileName);
 QString BuildTemplateList(const QStringList& files, const QString& programDir,
                           const std::function<QString(const QString& fileName)>& dateStamp);
 
+// The template files of one folder, as TemplateFileList gives them; path ends in "/".
+struct TemplateFolder {
+    QString path;
+    QStringList files;
+};
+
+// The same list over several folders, one after the other, with one count at the end:
+// each link names its own folder, the flags always come from programDir. dateStamp
+// answers the stamp of a full path.
+QString BuildTemplateList(const QList<TemplateFolder>& folders, const QString& programDir,
+                          const std::function<QString(const QString& path)>& dateStamp);
+
 // Replaces every occurrence of the six placeholders, case-sensitively, in this order:
 // "<§LIST§>", "<$LIST$>" by listText, "<§ProgDir§>", "<$ProgDir$>" by the program
 // folder, "<§IMAGE§>", "<$IMAGE$>" by the path of "index.png" in it.
@@ -86,6 +99,8 @@ QString DecodePageTemplate(const QByteArray& bytes);
 // "index.tpl.html" and writes the page as "index.html" into tempFolder (which exists),
 // replacing an earlier page. The page is written in UTF-8 with a byte-order mark, which
 // the browser honours above any charset the page template declares. On an error nothing
-// is written.
+// is written. The user's templates, when there are any, are listed after the program
+// folder's.
 IndexPage WriteIndexToDisk(const QStringList& files, const QString& programDir,
-                           const QString& distrib, const QString& tempFolder);
+                           const QString& distrib, const QString& tempFolder,
+                           const TemplateFolder& user = {});

@@ -37,23 +37,6 @@ QString lastLoaderError() {
     return e ? QString::fromLocal8Bit(e) : QString();
 }
 
-// dlopen searches the system's library folders for a name without a slash; a template
-// named on the command line or found by the file list must come from the program folder
-// or the current folder instead.
-QString resolveTemplatePath(const QString& fileName, const QString& programDir) {
-    if (fileName.contains(u'/'))
-        return fileName;
-    QString dir = programDir;
-    if (dir.isEmpty() && QCoreApplication::instance())
-        dir = QCoreApplication::applicationDirPath();
-    if (!dir.isEmpty()) {
-        const QString inProgram = QDir(dir).filePath(fileName);
-        if (QFileInfo::exists(inProgram))
-            return inProgram;
-    }
-    return QStringLiteral("./") + fileName;
-}
-
 // A compiled template is an ELF shared object; a declarative one is JSON text, told by
 // its content (or, for a text too broken to tell, by its ".json" name).
 bool isDeclarative(const QByteArray& head, const QString& path) {
@@ -76,10 +59,27 @@ declarative::ParseResult readDeclarative(QFile& file) {
 
 } // namespace
 
+// dlopen searches the system's library folders for a name without a slash; a template
+// named on the command line or found by the file list must come from the program folder
+// or the current folder instead.
+QString ResolveTemplatePath(const QString& fileName, const QString& programDir) {
+    if (fileName.contains(u'/'))
+        return fileName;
+    QString dir = programDir;
+    if (dir.isEmpty() && QCoreApplication::instance())
+        dir = QCoreApplication::applicationDirPath();
+    if (!dir.isEmpty()) {
+        const QString inProgram = QDir(dir).filePath(fileName);
+        if (QFileInfo::exists(inProgram))
+            return inProgram;
+    }
+    return QStringLiteral("./") + fileName;
+}
+
 PluginLoad TPlugin::Create(const QString& fileName, const QString& programDir) {
     if (fileName.isEmpty())
         return failure(PluginErrorCode::LoadFailed, kLoadFailed);
-    const QString path = resolveTemplatePath(fileName, programDir);
+    const QString path = ResolveTemplatePath(fileName, programDir);
     if (QFile file(path); file.open(QIODevice::ReadOnly) && isDeclarative(file.peek(64), path)) {
         declarative::ParseResult parsed = readDeclarative(file);
         if (!parsed.description)

@@ -39,6 +39,11 @@ struct PluginError {
     QString detail; // the system loader's own text, or a declarative file's problem alone
 };
 
+// Where the loader looks for fileName: a path with a "/" as it is; a bare name in
+// programDir (the running program's folder when empty) when it is there, else in the
+// current folder, never on the system's library path.
+QString ResolveTemplatePath(const QString& fileName, const QString& programDir = {});
+
 class TPlugin;
 namespace declarative {
 class DeclarativeTemplate;

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <QVariant>
 
 #include <functional>
 #include <memory>
@@ -64,6 +65,13 @@ public:
     virtual void readDocument(std::function<void(std::optional<PageSnapshot>)> done) = 0;
     virtual void readPlainText(std::function<void(std::optional<QString>)> done) = 0;
     virtual void readFacts(std::function<void(std::optional<DocumentFacts>)> done) = 0;
+    // Runs script in the page, apart from the page's own scripts, and answers its value.
+    // An engine that cannot run scripts answers nothing.
+    virtual void runScript(const QString& script,
+                           std::function<void(std::optional<QVariant>)> done) {
+        Q_UNUSED(script)
+        done(std::nullopt);
+    }
 
     // Asked before every navigation the engine itself starts, frames included; false
     // refuses it. Unset: everything goes ahead.

@@ -277,6 +277,12 @@ void QtPageEngine::readFacts(std::function<void(std::optional<DocumentFacts>)> d
         });
 }
 
+void QtPageEngine::runScript(const QString& script,
+                             std::function<void(std::optional<QVariant>)> done) {
+    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                          [done](const QVariant& v) { done(v); });
+}
+
 void QtPageEngine::readDocument(std::function<void(std::optional<PageSnapshot>)> done) {
     m_page->runJavaScript(kSnapshotScript, QWebEngineScript::ApplicationWorld,
                           [done](const QVariant& v) {

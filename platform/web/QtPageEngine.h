@@ -74,6 +74,8 @@ public:
     void readDocument(std::function<void(std::optional<PageSnapshot>)> done) override;
     void readPlainText(std::function<void(std::optional<QString>)> done) override;
     void readFacts(std::function<void(std::optional<DocumentFacts>)> done) override;
+    void runScript(const QString& script,
+                   std::function<void(std::optional<QVariant>)> done) override;
 
     QWebEnginePage* page() const;
 

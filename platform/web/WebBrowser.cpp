@@ -255,6 +255,14 @@ std::optional<PageSnapshot> TWebBrowser::Document() {
     return await<PageSnapshot>([engine](auto done) { engine->readDocument(std::move(done)); });
 }
 
+std::optional<QVariant> TWebBrowser::RunScript(const QString& script) {
+    if (m_readyState == READYSTATE_UNINITIALIZED)
+        return std::nullopt;
+    BrowserEngine* engine = m_engine.get();
+    return await<QVariant>(
+        [engine, script](auto done) { engine->runScript(script, std::move(done)); });
+}
+
 QString TWebBrowser::DocumentSourceText() {
     if (m_readyState == READYSTATE_UNINITIALIZED)
         return {};

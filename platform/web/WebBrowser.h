@@ -46,6 +46,9 @@ public:
     std::optional<PageSnapshot> Document();
     // The document's text as the engine renders it; empty on the same failures.
     QString DocumentSourceText();
+    // Runs script in the page on show, apart from the page's own scripts: its value, or
+    // nothing on the same failures as Document.
+    std::optional<QVariant> RunScript(const QString& script);
     // The address, type and body of the document on show, learned after each load without
     // waiting (for handlers that run inside the engine's own calls); the address alone
     // while the rest is not known yet.

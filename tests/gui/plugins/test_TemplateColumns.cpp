@@ -77,15 +77,21 @@ TEST_F(TemplateColumns, ALastWidthWithoutItsBarKeepsTheDefault) {
     EXPECT_EQ(widths(), (QList<int>{200, 150, 100}));
 }
 
-TEST_F(TemplateColumns, ARefusedTemplateLeavesTheGridAsItWas) {
+TEST_F(TemplateColumns, ARefusedTemplateLeavesTheGridAndTheTemplateAsTheyWere) {
     load("columns_5.orp");
     const QStringList before = captions();
+    const QList<int> widthsBefore = widths();
+    const auto current = window->currentTemplate();
     load("columns_0.orp");
     load("columns_minus_1.orp");
-    EXPECT_EQ(dialogs.texts(Kind::Message),
-              QStringList(2, QStringLiteral("Not a valid ORPG file!")));
+    const QStringList messages = dialogs.texts(Kind::Message);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Not a valid ORPG file!\ncolumns_0.orp: ")));
+    EXPECT_TRUE(
+        messages[1].startsWith(QStringLiteral("Not a valid ORPG file!\ncolumns_minus_1.orp: ")));
     EXPECT_EQ(captions(), before);
-    EXPECT_FALSE(window->hasTemplate());
+    EXPECT_EQ(widths(), widthsBefore);
+    EXPECT_EQ(window->currentTemplate(), current);
 }
 
 struct LateFailure {

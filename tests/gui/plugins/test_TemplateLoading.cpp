@@ -4,6 +4,7 @@
 #include "tests/support/WindowElements.h"
 
 #include "browser/OrvoBrowser.h"
+#include "capture/CaptureController.h"
 #include "platform/StatusBar.h"
 #include "platform/Ticks.h"
 #include "tests/support/FakeBrowserEngine.h"
@@ -12,7 +13,9 @@
 #include "tests/support/RecordingDialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
@@ -49,9 +52,17 @@ protected:
         platform::setDialogs(&dialogs);
         platform::FakeWeb::instance().clear();
         gEvents.clear();
+        // The user's own template folder lives here, never in the real home folder.
+        savedDataHome = qgetenv("XDG_DATA_HOME");
+        hadDataHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
     }
     void TearDown() override {
         window.reset();
+        if (hadDataHome)
+            qputenv("XDG_DATA_HOME", savedDataHome);
+        else
+            qunsetenv("XDG_DATA_HOME");
         platform::setDialogs(nullptr);
         platform::resetShutdownForTests();
     }
@@ -86,6 +97,19 @@ protected:
         return QStringLiteral("Trawlex -  Template: US-DEMO created by Trawlex demo [1.0]");
     }
 
+    // A file in the user's template folder; its full path.
+    QString writeUserTemplate(const QString& name, const QByteArray& content) {
+        const QString dir = dataHome.path() + QStringLiteral("/trawlex/templates");
+        EXPECT_TRUE(QDir().mkpath(dir));
+        QFile f(dir + u'/' + name);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        return f.fileName();
+    }
+
+    QTemporaryDir dataHome;
+    QByteArray savedDataHome;
+    bool hadDataHome = false;
     ProgramFolder folder;
     platform::RecordingDialogs dialogs;
     std::unique_ptr<TfrmTrawl> window;
@@ -135,6 +159,8 @@ TEST_F(TemplateLoading, ClickingALinkLoadsTheTemplateAndOpensItsSite) {
 
 struct BadTemplate {
     const char* file;
+    const char* reason;         // what the message says is wrong, after the file's name
+    const char* json = nullptr; // written by the test; null: a built fixture
     bool exists = true;
 };
 
@@ -144,31 +170,72 @@ void PrintTo(const BadTemplate& t, std::ostream* os) {
 
 class RefusedTemplate : public TemplateLoading, public testing::WithParamInterface<BadTemplate> {};
 
-TEST_P(RefusedTemplate, ShowsTheMessageAndLeavesNoCurrentTemplate) {
+TEST_P(RefusedTemplate, ShowsOneMessageAndKeepsTheCurrentTemplate) {
     TfrmTrawl& w = open();
-    const QString path = GetParam().exists ? install(GetParam().file)
-                                           : folder.file(QString::fromUtf8(GetParam().file));
+    const BadTemplate& bad = GetParam();
+    const QString name = QString::fromUtf8(bad.file);
+    QString path = folder.file(name);
+    if (bad.json)
+        folder.write(name, QByteArray(bad.json));
+    else if (bad.exists)
+        path = install(bad.file);
     w.loadtemplate(demoPath());
     ASSERT_TRUE(w.hasTemplate());
+    const std::shared_ptr<TPlugin> before = w.currentTemplate();
     const QString titleBefore = w.windowTitle();
+    const QStringList columnsBefore = [&] {
+        QStringList c;
+        for (int i = 0; i < w.captureController().grid().columns(); ++i)
+            c << w.captureController().grid().column(i).caption;
+        return c;
+    }();
+    gEvents.clear();
 
     w.loadtemplate(path);
-    EXPECT_EQ(dialogs.texts(Kind::Message), QStringList{kNoValid});
-    EXPECT_FALSE(w.hasTemplate());
+    // One message: the known text, then the file and what is wrong with it (the system
+    // loader's own words end the reason of a file it cannot load).
+    const QStringList messages = dialogs.texts(Kind::Message);
+    ASSERT_EQ(messages.size(), 1);
+    const QString expected =
+        kNoValid + u'\n' + name + QStringLiteral(": ") + QString::fromUtf8(bad.reason);
+    if (expected.endsWith(u'('))
+        EXPECT_TRUE(messages[0].startsWith(expected)) << messages[0].toStdString();
+    else
+        EXPECT_EQ(messages[0], expected);
+    EXPECT_EQ(w.currentTemplate(), before);
     EXPECT_EQ(w.windowTitle(), titleBefore);
+    QStringList columnsAfter;
+    for (int i = 0; i < w.captureController().grid().columns(); ++i)
+        columnsAfter << w.captureController().grid().column(i).caption;
+    EXPECT_EQ(columnsAfter, columnsBefore);
     EXPECT_FALSE(gEvents.contains(QStringLiteral("SetServiceBrowser")));
 
     dialogs.clear();
-    EXPECT_FALSE(w.PluginIsOK());
-    EXPECT_EQ(dialogs.texts(Kind::Message), QStringList{kNoTemplate});
+    EXPECT_TRUE(w.PluginIsOK());
+    EXPECT_TRUE(dialogs.entries.isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Fixtures, RefusedTemplate,
-    testing::Values(BadTemplate{"not_a_library.orp"}, BadTemplate{"no_create_plugin.orp"},
-                    BadTemplate{"create_fails.orp"}, BadTemplate{"create_throws.orp"},
-                    BadTemplate{"columns_0.orp"}, BadTemplate{"columns_minus_1.orp"},
-                    BadTemplate{"missing_file.orp", false}));
+    testing::Values(
+        BadTemplate{"not_a_library.orp", "Impossible to load DLL ("},
+        BadTemplate{"no_create_plugin.orp", "not a template library: it has no CreatePlugin"},
+        BadTemplate{"create_fails.orp", "the template failed to start"},
+        BadTemplate{"create_throws.orp", "the template failed to start"},
+        BadTemplate{"columns_0.orp", "the template has no columns (0)"},
+        BadTemplate{"columns_minus_1.orp", "the template has no columns (-1)"},
+        BadTemplate{"missing_file.orp", "Impossible to load DLL (", nullptr, false},
+        BadTemplate{"us_broken.orp.json", "line 3, column 11: illegal number",
+                    "{\n  \"trawlex\": 1,\n  \"name\": oops\n}"},
+        BadTemplate{"us_typo.orp.json", "columns[0].widht: unknown key",
+                    R"({"trawlex": 1, "name": "T", "records": "li",
+                        "columns": [{"name": "A", "widht": 30}]})"},
+        BadTemplate{"us_pseudo.orp.json", "columns[0].select: unknown pseudo-class ':foo'",
+                    R"({"trawlex": 1, "name": "T", "records": "li",
+                        "columns": [{"name": "A", "select": "a:foo"}]})"},
+        BadTemplate{"us_pages.orp.json", "next.url: no {page}",
+                    R"({"trawlex": 1, "name": "T", "records": "li",
+                        "columns": [{"name": "A"}], "next": {"url": "https://x.example/"}})"}));
 
 struct HandOver {
     const char* file;
@@ -214,6 +281,58 @@ TEST_F(TemplateLoading, LoadingTheSameFileTwiceReleasesTheFirstBeforeCreatingThe
     EXPECT_EQ(lifecycle, (QStringList{QStringLiteral("create 1"), QStringLiteral("destroy"),
                                       QStringLiteral("create 1")}));
     EXPECT_TRUE(w.hasTemplate());
+}
+
+TEST_F(TemplateLoading, ANewTemplateIsCreatedBeforeTheCurrentOneIsReleased) {
+    TfrmTrawl& w = open();
+    w.loadtemplate(install("basic.orp"));
+    w.loadtemplate(install("columns_3.orp"));
+    QStringList lifecycle;
+    for (const QString& e : gEvents)
+        if (e.startsWith(QStringLiteral("create")) || e == u"destroy")
+            lifecycle.append(e);
+    // Two libraries, each counting its own objects.
+    EXPECT_EQ(lifecycle, (QStringList{QStringLiteral("create 1"), QStringLiteral("create 1"),
+                                      QStringLiteral("destroy")}));
+    EXPECT_TRUE(w.hasTemplate());
+    EXPECT_TRUE(dialogs.entries.isEmpty());
+}
+
+TEST_F(TemplateLoading, UserTemplatesAreListedAfterTheProgramsAndLoadFromTheirLink) {
+    // Without the user's folder, and with it empty, the page is the same to the byte.
+    TfrmTrawl& w = open();
+    const QString without = ui(w).mmMain()->toPlainText();
+    ASSERT_TRUE(QDir().mkpath(dataHome.path() + QStringLiteral("/trawlex/templates")));
+    w.LoadHomePage();
+    EXPECT_EQ(ui(w).mmMain()->toPlainText(), without);
+
+    const QString home = demoHome();
+    const QString mine = writeUserTemplate(
+        QStringLiteral("us_my_listings.orp.json"),
+        QStringLiteral(R"({"trawlex": 1, "name": "US-MINE", "author": "Me", "version": "2",
+            "home": "%1", "records": "li.listing",
+            "columns": [{"name": "Name", "select": ".name"}]})")
+            .arg(home)
+            .toUtf8());
+    w.LoadHomePage();
+    const QString page = ui(w).mmMain()->toPlainText();
+    const qsizetype demoLink = page.indexOf(QStringLiteral("<a href=\"") + demoPath() + u'"');
+    const qsizetype userLink = page.indexOf(QStringLiteral("<a href=\"") + mine + u'"');
+    ASSERT_GE(demoLink, 0) << page.toStdString();
+    EXPECT_GT(userLink, demoLink) << page.toStdString();
+    EXPECT_TRUE(page.contains(QStringLiteral("us&nbsp;&nbsp;my&nbsp;&nbsp;listings.orp")));
+
+    ASSERT_TRUE(waitUntil([&] {
+        return location() == QUrl::fromLocalFile(w.homePageFile()).toString() &&
+               ui(w).WB()->ReadyState() == platform::READYSTATE_COMPLETE;
+    }));
+    engineOf(ui(w).WB())->clickLink(QUrl::fromLocalFile(mine));
+    const QString title = QStringLiteral("Trawlex -  Template: US-MINE created by Me [2]");
+    ASSERT_TRUE(waitUntil([&] { return w.windowTitle() == title; }))
+        << w.windowTitle().toStdString();
+    ASSERT_NE(w.currentTemplate()->Declarative(), nullptr);
+    EXPECT_TRUE(waitUntil([&] { return location() == home; })) << location().toStdString();
+    EXPECT_TRUE(dialogs.entries.isEmpty());
 }
 
 TEST_F(TemplateLoading, OpenCommandUsesTheTemplateFilterAndCancelKeepsTheTemplate) {

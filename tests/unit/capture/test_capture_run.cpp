@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <stdexcept>
 
 using namespace capture;
@@ -105,6 +106,8 @@ public:
     QString GetData() override {
         ++getDataCalls;
         log.append(u"getdata:"_s + wb);
+        if (turn.kind != InPageTurn::Kind::None)
+            return live.isEmpty() ? QString() : live.join(u"\r\n"_s) + u"\r\n"_s;
         const Page& p = site[wb];
         if (p.dataThrows)
             throw std::runtime_error("extraction");
@@ -121,6 +124,7 @@ public:
     // Waits.
     void waitUntilReady(Browser b) override {
         if (b == Browser::WB) {
+            loading = false;
             const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
             minFrame = std::min(minFrame, frame);
             maxFrame = std::max(maxFrame, frame);
@@ -183,6 +187,78 @@ public:
     void showAlertServer() override { ++alerts; }
     void WebBrowserScreenShot(const QString& label) override { snapshots.append(label); }
     void showMessage(const QString& text) override { messages.append(text); }
+
+    // In-page turns: the live page's record lines (what GetData answers while a turn is
+    // set), and what each action brings, batchDelayMs of the host's clock after it.
+    InPageTurn turn;
+    QStringList live;
+    QList<QStringList> batches;
+    bool endless = false; // every action brings one new line, the button never goes
+    bool prepend = false; // each batch comes before the records on show, as in a feed
+    bool inParts = false; // each batch comes in two halves, one poll apart
+    QStringList rest;
+    std::int64_t restAt = 0;
+    int batchDelayMs = 300;
+    int reloadOnAction = -1; // this action (from 0) loads another document instead
+    QStringList reloadedPage;
+    bool countAnswers = true;
+    int actions = 0;
+    std::int64_t clock = 0;
+    std::int64_t actedAt = 0;
+    int pendingBatch = -1;
+    bool loading = false;
+
+    InPageTurn inPageTurn() override { return turn; }
+    std::optional<int> liveRecordCount() override {
+        if (!countAnswers || loading)
+            return std::nullopt;
+        if (!rest.isEmpty() && clock >= restAt) {
+            live.append(rest);
+            rest.clear();
+        }
+        if (pendingBatch >= 0 && clock - actedAt >= batchDelayMs) {
+            if (endless)
+                live.append(f3(u"Endless "_s + QString::number(pendingBatch), u"x"_s, u"y"_s));
+            else if (inParts) {
+                const QStringList& b = batches[pendingBatch];
+                live.append(b.mid(0, b.size() / 2));
+                rest = b.mid(b.size() / 2);
+                restAt = clock + kInPagePollMs;
+            } else if (prepend)
+                live = batches[pendingBatch] + live;
+            else
+                live.append(batches[pendingBatch]);
+            pendingBatch = -1;
+        }
+        return static_cast<int>(live.size());
+    }
+    bool actInPage() override {
+        const bool more = endless || actions < batches.size();
+        if (turn.kind == InPageTurn::Kind::Click && !more && actions != reloadOnAction)
+            return false; // the button is gone
+        log.append(u"act"_s);
+        if (actions++ == reloadOnAction) {
+            loading = true;
+            live = reloadedPage;
+            return true;
+        }
+        if (more) {
+            pendingBatch = actions - 1;
+            actedAt = clock;
+        }
+        return true;
+    }
+    bool pageLoading() override { return loading; }
+    std::int64_t nowMs() override { return clock; }
+    void pause(int ms) override {
+        clock += ms;
+        if (during && !shuttingDown)
+            during(u"pause"_s);
+    }
+
+    static QString f3(const QString& a, const QString& b, const QString& c) {
+        return QStringList{a, b, c}.join(QChar(kFieldSeparator));
+    }
 };
 
 QString rec(std::initializer_list<QString> lines) {
@@ -792,3 +868,224 @@ INSTANTIATE_TEST_SUITE_P(
                     u"wait:WB"_s,
                     {u"at:"_s + kP1, u"rows:Adams shown:-1 grid:2"_s}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+namespace {
+
+QString listing(int i) {
+    return FakeHost::f3(u"Listing "_s + QString::number(i), u"Street"_s, QString::number(i));
+}
+QStringList listings(int from, int count) {
+    QStringList l;
+    for (int i = from; i < from + count; ++i)
+        l.append(listing(i));
+    return l;
+}
+
+struct InPageCase {
+    const char* name;
+    InPageTurn::Kind kind;
+    int max;
+    QList<int> batchSizes; // records each action brings
+    bool endless;
+    int reloadOnAction;
+    bool countAnswers;
+    int rows;
+    int actions;
+    // The host clock at the end lies in [minMs, maxMs]: the wait for records that never
+    // come is the bounded one, and only that one.
+    std::int64_t minMs;
+    std::int64_t maxMs;
+};
+
+void PrintTo(const InPageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class InPageTurnTest : public ::testing::TestWithParam<InPageCase> {};
+
+TEST_P(InPageTurnTest, CapturesEachNewBatchOnceAndEndsNormally) {
+    const InPageCase& c = GetParam();
+    FakeHost h;
+    h.turn = {c.kind, c.max};
+    h.live = listings(0, 2);
+    int next = 2;
+    for (int n : c.batchSizes) {
+        h.batches.append(listings(next, n));
+        next += n;
+    }
+    h.endless = c.endless;
+    h.reloadOnAction = c.reloadOnAction;
+    h.reloadedPage = listings(0, 3); // the page again, with one listing more
+    h.countAnswers = c.countAnswers;
+
+    CaptureCommand(h);
+
+    EXPECT_EQ(h.model.rows(), c.rows);
+    // No row twice: the rows on show before an action are not taken again after it.
+    QStringList names;
+    for (int r = 0; r < h.model.rows(); ++r)
+        names.append(h.model.caption(r).toString());
+    EXPECT_EQ(names.removeDuplicates(), 0) << names.join(u", "_s).toStdString();
+    EXPECT_EQ(h.actions, c.actions);
+    EXPECT_GE(h.clock, c.minMs);
+    EXPECT_LE(h.clock, c.maxMs);
+    // The normal completion step, once; no same-page alarm.
+    EXPECT_EQ(h.title, kCompleted);
+    EXPECT_EQ(h.sounds, 1);
+    EXPECT_EQ(h.alerts, 0);
+    EXPECT_FALSE(h.badge);
+    EXPECT_EQ(h.counter, 1);
+    EXPECT_TRUE(h.messages.isEmpty());
+}
+
+constexpr std::int64_t kWait = kInPageWaitMs;
+constexpr std::int64_t kPoll = kInPagePollMs;
+
+// Each case: the page (kind to max) and what the run must do with it (rows to maxMs).
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InPageTurnTest,
+    ::testing::Values(InPageCase{.name = "ButtonGoneAfterTwoLoads",
+                                 .kind = InPageTurn::Kind::Click,
+                                 .max = 50,
+                                 .batchSizes = {2, 3},
+                                 .endless = false,
+                                 .reloadOnAction = -1,
+                                 .countAnswers = true,
+                                 .rows = 7,
+                                 .actions = 2,
+                                 .minMs = 600,
+                                 .maxMs = 800},
+                      InPageCase{.name = "MaxEndsTheClicks",
+                                 .kind = InPageTurn::Kind::Click,
+                                 .max = 1,
+                                 .batchSizes = {2, 2, 2},
+                                 .endless = false,
+                                 .reloadOnAction = -1,
+                                 .countAnswers = true,
+                                 .rows = 4,
+                                 .actions = 1,
+                                 .minMs = 300,
+                                 .maxMs = 400},
+                      InPageCase{.name = "NothingNewWithinTheWaitEndsTheScroll",
+                                 .kind = InPageTurn::Kind::Scroll,
+                                 .max = 50,
+                                 .batchSizes = {2},
+                                 .endless = false,
+                                 .reloadOnAction = -1,
+                                 .countAnswers = true,
+                                 .rows = 4,
+                                 .actions = 2,
+                                 .minMs = 300 + kWait,
+                                 .maxMs = 400 + kWait + kPoll},
+                      InPageCase{.name = "EndlessPageEndsAtMax",
+                                 .kind = InPageTurn::Kind::Scroll,
+                                 .max = 5,
+                                 .batchSizes = {},
+                                 .endless = true,
+                                 .reloadOnAction = -1,
+                                 .countAnswers = true,
+                                 .rows = 7,
+                                 .actions = 5,
+                                 .minMs = 5 * 300,
+                                 .maxMs = 5 * 400},
+                      InPageCase{.name = "ClickThatReloadsThePageTakesItsNewRowsAndEnds",
+                                 .kind = InPageTurn::Kind::Click,
+                                 .max = 50,
+                                 .batchSizes = {},
+                                 .endless = false,
+                                 .reloadOnAction = 0,
+                                 .countAnswers = true,
+                                 .rows = 3,
+                                 .actions = 1,
+                                 .minMs = kPoll,
+                                 .maxMs = kPoll},
+                      InPageCase{.name = "PageWithoutACountEndsAfterThePage",
+                                 .kind = InPageTurn::Kind::Click,
+                                 .max = 50,
+                                 .batchSizes = {2},
+                                 .endless = false,
+                                 .reloadOnAction = -1,
+                                 .countAnswers = false,
+                                 .rows = 2,
+                                 .actions = 0,
+                                 .minMs = 0,
+                                 .maxMs = 0}));
+
+TEST(InPageTurn, RecordsThatComeBeforeTheOnesOnShowAreCapturedToo) {
+    FakeHost h;
+    h.turn = {InPageTurn::Kind::Click, 50};
+    h.live = listings(0, 2);
+    h.batches = {listings(2, 2), listings(4, 3)};
+    h.prepend = true;
+    CaptureCommand(h);
+    QStringList names;
+    for (int r = 0; r < h.model.rows(); ++r)
+        names.append(h.model.caption(r).toString());
+    names.sort();
+    QStringList expected;
+    for (const QString& line : listings(0, 7))
+        expected.append(line.section(QChar(kFieldSeparator), 0, 0));
+    expected.sort();
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(h.title, kCompleted);
+}
+
+TEST(InPageTurn, ABatchThatComesInPartsIsTakenWhole) {
+    FakeHost h;
+    h.turn = {InPageTurn::Kind::Click, 50};
+    h.live = listings(0, 2);
+    h.batches = {listings(2, 4), listings(6, 4)};
+    h.inParts = true;
+    CaptureCommand(h);
+    EXPECT_EQ(h.model.rows(), 10);
+    EXPECT_EQ(h.actions, 2);
+    EXPECT_EQ(h.title, kCompleted);
+}
+
+TEST(InPageTurn, AutomaticTurnOffCapturesThePageOnly) {
+    FakeHost h;
+    h.turn = {InPageTurn::Kind::Click, 50};
+    h.live = listings(0, 2);
+    h.batches = {listings(2, 2)};
+    h.autoTurnOn = false;
+    CaptureCommand(h);
+    EXPECT_EQ(h.model.rows(), 2);
+    EXPECT_EQ(h.actions, 0);
+    EXPECT_EQ(h.title, kCompleted);
+}
+
+TEST(InPageTurn, StopWhileWaitingEndsWithoutCompletion) {
+    FakeHost h;
+    h.turn = {InPageTurn::Kind::Scroll, 50};
+    h.live = listings(0, 2);
+    h.batches = {listings(2, 2)};
+    h.during = [&](const QString& where) {
+        if (where == u"pause")
+            h.badge = false; // the user pressed Capture again
+    };
+    CaptureCommand(h);
+    EXPECT_EQ(h.model.rows(), 2);
+    EXPECT_EQ(h.actions, 1);
+    EXPECT_EQ(h.sounds, 0);
+    EXPECT_NE(h.title, kCompleted);
+    EXPECT_GE(h.resets, 1);
+    EXPECT_EQ(h.counter, 1);
+}
+
+TEST(InPageTurn, ShutdownWhileWaitingTouchesNothingMore) {
+    FakeHost h;
+    h.turn = {InPageTurn::Kind::Click, 50};
+    h.live = listings(0, 2);
+    h.batches = {listings(2, 2)};
+    h.during = [&](const QString& where) {
+        if (where == u"pause")
+            h.shuttingDown = true;
+    };
+    CaptureCommand(h);
+    EXPECT_EQ(h.model.rows(), 2);
+    EXPECT_EQ(h.getDataCalls, 1);
+    EXPECT_EQ(h.sounds, 0);
+    EXPECT_EQ(h.resets, 0);
+}
+
+} // namespace

@@ -180,6 +180,36 @@ TEST(BuildTemplateList, FileNamesAndFolderCannotBreakOutOfThePage) {
     EXPECT_TRUE(list.contains(u"<img src=\""_s + escapedDir + u"flags/us.png\""_s));
 }
 
+TEST(BuildTemplateList, UserFolderFollowsTheProgramFolderUnderOneCount) {
+    const QString user = QStringLiteral("/home/u/.local/share/trawlex/templates/");
+    const QList<TemplateFolder> folders{
+        {kDir, {QStringLiteral("au_a.orp"), QStringLiteral("us_b.orp")}},
+        {user, {QStringLiteral("us_mine.orp.json"), QStringLiteral("za_x.orp")}}};
+    // Each link names its own folder; the stamp is asked for the full path; flags always
+    // come from the program folder; a user file of the country just listed joins its
+    // heading.
+    QStringList asked;
+    const QString list = BuildTemplateList(folders, kDir, [&](const QString& path) {
+        asked << path;
+        return kStamp;
+    });
+    EXPECT_EQ(list, kOpening + heading(kDir, QStringLiteral("au"), QStringLiteral("Australia")) +
+                        line(kDir + u"au_a.orp"_s, QStringLiteral("au&nbsp;&nbsp;a"), kStamp) +
+                        heading(kDir, QStringLiteral("us"), QStringLiteral("USA")) +
+                        line(kDir + u"us_b.orp"_s, QStringLiteral("us&nbsp;&nbsp;b"), kStamp) +
+                        line(user + u"us_mine.orp.json"_s, QStringLiteral("us&nbsp;&nbsp;mine.orp"),
+                             kStamp) +
+                        heading(kDir, QStringLiteral("za"), QStringLiteral("South Africa")) +
+                        line(user + u"za_x.orp"_s, QStringLiteral("za&nbsp;&nbsp;x"), kStamp) +
+                        closing(4));
+    EXPECT_EQ(asked, (QStringList{kDir + u"au_a.orp"_s, kDir + u"us_b.orp"_s,
+                                  user + u"us_mine.orp.json"_s, user + u"za_x.orp"_s}));
+    // One folder through either form gives the same text.
+    EXPECT_EQ(BuildTemplateList(QList<TemplateFolder>{folders[0]}, kDir,
+                                [](const QString&) { return kStamp; }),
+              BuildTemplateList(folders[0].files, kDir, stamp));
+}
+
 TEST(FillPageTemplate, ReplacesEveryPlaceholderInBothForms) {
     const QString page = QStringLiteral(
         "<html><§LIST§>|<$LIST$>|<§LIST§>|<§ProgDir§>|<$ProgDir$>|<§IMAGE§>|<$IMAGE$>"
@@ -299,6 +329,35 @@ TEST_F(WriteIndexToDiskTest, UnwritableTargetIsReported) {
     const IndexPage page = WriteIndexToDisk({}, programDir, {}, tempDir + u"not_a_folder/"_s);
     EXPECT_EQ(page.error.code, IndexErrorCode::PageUnwritable);
     EXPECT_FALSE(page.error.message.isEmpty());
+}
+
+TEST_F(WriteIndexToDiskTest, UserTemplatesAreListedAfterTheProgramFolders) {
+    QTemporaryDir userDir;
+    ASSERT_TRUE(userDir.isValid());
+    const QString user = userDir.path() + u'/';
+    writeFile(programDir + u"index.tpl.html"_s, "<$LIST$>");
+    writeFile(programDir + u"us_b.orp"_s, "x");
+    writeFile(user + u"au_mine.orp.json"_s, "{}");
+
+    const IndexPage without =
+        WriteIndexToDisk({QStringLiteral("us_b.orp")}, programDir, {}, tempDir);
+    ASSERT_TRUE(without.ok());
+    // An empty user folder leaves the page exactly as it is without one.
+    const IndexPage empty = WriteIndexToDisk({QStringLiteral("us_b.orp")}, programDir, {}, tempDir,
+                                             TemplateFolder{user, {}});
+    ASSERT_TRUE(empty.ok());
+    EXPECT_EQ(empty.html, without.html);
+
+    const IndexPage page = WriteIndexToDisk({QStringLiteral("us_b.orp")}, programDir, {}, tempDir,
+                                            TemplateFolder{user, TemplateFileList(user)});
+    ASSERT_TRUE(page.ok());
+    const qsizetype program = page.html.indexOf(u"href=\""_s + programDir + u"us_b.orp\""_s);
+    const qsizetype mine = page.html.indexOf(u"href=\""_s + user + u"au_mine.orp.json\""_s);
+    ASSERT_GE(program, 0) << page.html.toStdString();
+    EXPECT_GT(mine, program) << page.html.toStdString();
+    EXPECT_TRUE(
+        page.html.contains(u"[datestamp: "_s + FileDateStamp(user + u"au_mine.orp.json"_s)));
+    EXPECT_TRUE(page.html.endsWith(closing(2)));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "IPlugins.h"
 #include "PrintQt.h"
+#include "TemplateSession.h"
 
 #include <gtest/gtest.h>
 
@@ -159,6 +160,104 @@ TEST(FromTemplateText, GuardsNullAndBoundsLength) {
     const QString s = FromTemplateText(lone);
     ASSERT_EQ(s.size(), 3);
     EXPECT_EQ(s.at(1).unicode(), 0xD800);
+}
+
+QStringList lifecycle() {
+    QStringList l;
+    for (const QString& e : gEvents)
+        if (e.startsWith(QStringLiteral("create")) || e == u"destroy")
+            l.append(e);
+    return l;
+}
+
+struct Refused {
+    const char* file;
+    const char* json; // written into a folder of the test; null: a built fixture
+    const char* problem;
+};
+
+void PrintTo(const Refused& r, std::ostream* os) {
+    *os << r.file;
+}
+
+class TemplateSessionRefusal : public TPluginTest, public ::testing::WithParamInterface<Refused> {};
+
+TEST_P(TemplateSessionRefusal, NamesTheFileAndTheProblemAndKeepsTheCurrentTemplate) {
+    const Refused& r = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QString path = fixture(r.file);
+    if (r.json) {
+        path = dir.filePath(QString::fromUtf8(r.file));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(r.json);
+    }
+    TemplateSession session;
+    ASSERT_FALSE(session.load(fixture("basic.orp")));
+    const std::shared_ptr<TPlugin> before = session.current();
+    gEvents.clear();
+
+    const auto refusal = session.load(path);
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(refusal->problem,
+              QString::fromUtf8(r.file) + QStringLiteral(": ") + QString::fromUtf8(r.problem));
+    EXPECT_EQ(session.current(), before);
+    // The current template was neither released nor touched.
+    EXPECT_TRUE(isLoaded(fixture("basic.orp")));
+    EXPECT_EQ(before->Instance()->GetColumnCount(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, TemplateSessionRefusal,
+    ::testing::Values(
+        Refused{"no_create_plugin.orp", nullptr, "not a template library: it has no CreatePlugin"},
+        Refused{"create_fails.orp", nullptr, "the template failed to start"},
+        Refused{"create_throws.orp", nullptr, "the template failed to start"},
+        Refused{"columns_0.orp", nullptr, "the template has no columns (0)"},
+        Refused{"columns_minus_1.orp", nullptr, "the template has no columns (-1)"},
+        Refused{"us_json.orp.json", "{\"trawlex\": 1,", "line 1, column 15: unterminated object"},
+        Refused{"us_key.orp.json", R"({"trawlex": 1, "name": "T", "records": "li", "colums": []})",
+                "colums: unknown key"},
+        Refused{"us_selector.orp.json",
+                R"({"trawlex": 1, "name": "T", "records": "li",
+                    "columns": [{"name": "A"}, {"name": "B", "select": "a:foo"}]})",
+                "columns[1].select: unknown pseudo-class ':foo'"}));
+
+TEST_F(TPluginTest, TemplateSessionLoadsTheNewTemplateBeforeReleasingTheCurrent) {
+    TemplateSession session;
+    EXPECT_FALSE(session);
+    ASSERT_FALSE(session.load(fixture("basic.orp")));
+    ASSERT_FALSE(session.load(fixture("columns_3.orp")));
+    EXPECT_EQ(lifecycle(), (QStringList{QStringLiteral("create 1"), QStringLiteral("create 1"),
+                                        QStringLiteral("destroy")}));
+    EXPECT_EQ(session.current()->Instance()->GetColumnCount(), 3);
+    EXPECT_TRUE(isLoaded(fixture("columns_3.orp")));
+    EXPECT_FALSE(isLoaded(fixture("basic.orp")));
+}
+
+TEST_F(TPluginTest, TemplateSessionReloadsTheSameLibraryFromFreshState) {
+    TemplateSession session;
+    ASSERT_FALSE(session.load(fixture("basic.orp")));
+    // By a bare name from the program folder as well as by its path.
+    ASSERT_FALSE(session.load(QStringLiteral("basic.orp"), PLUGINS_FIXTURES_DIR));
+    // "create 1" again: the library was unloaded in between.
+    EXPECT_EQ(lifecycle(), (QStringList{QStringLiteral("create 1"), QStringLiteral("destroy"),
+                                        QStringLiteral("create 1")}));
+    session.release();
+    EXPECT_FALSE(session);
+    EXPECT_FALSE(isLoaded(fixture("basic.orp")));
+}
+
+TEST_F(TPluginTest, TemplateSessionGuardedCallsTurnFailuresIntoNothing) {
+    TemplateSession session;
+    EXPECT_FALSE(session.guarded("GetColumnCount", [](IPlugin* p) { return p->GetColumnCount(); }));
+    ASSERT_FALSE(session.load(fixture("data_throws.orp")));
+    EXPECT_EQ(session.guarded("GetData",
+                              [](IPlugin* p) { return FromTemplateText(p->GetData(nullptr)); }),
+              std::nullopt);
+    EXPECT_EQ(session.guarded("GetColumnCount", [](IPlugin* p) { return p->GetColumnCount(); }),
+              std::optional<std::int32_t>(3));
 }
 
 } // namespace
