@@ -25,6 +25,7 @@ PACKAGES=(
     xvfb xauth fonts-dejavu-core                     # a real window without a display
     at-spi2-core dbus dbus-x11 python3-pyatspi       # accessibility checks
     clang-tidy                                       # bug-prone and slow constructs (.clang-tidy)
+    clang libclang-rt-14-dev                         # libFuzzer and its sanitizers (fuzz/run.sh)
 )
 
 BUILD=${TRAWLEX_BUILD_DIR:-build}
