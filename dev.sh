@@ -26,6 +26,7 @@ PACKAGES=(
     at-spi2-core dbus dbus-x11 python3-pyatspi       # accessibility checks
     clang-tidy                                       # bug-prone and slow constructs (.clang-tidy)
     parallel                                         # trawlex-batch: the README's parallel runs, tested
+    clang libclang-rt-14-dev                         # libFuzzer and its sanitizers (fuzz/run.sh)
 )
 
 BUILD=${TRAWLEX_BUILD_DIR:-build}

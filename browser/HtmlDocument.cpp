@@ -50,6 +50,12 @@ struct Snapshot {
     std::optional<QString> bodyText;
     xmlNode* body = nullptr;
     std::optional<std::unordered_map<std::string, xmlNode*>> ids;
+    // Measured on the first XPath query: the deepest nesting of elements, and all nodes.
+    struct Shape {
+        int depth = 0;
+        long long nodes = 0;
+    };
+    std::optional<Shape> shape;
 
     Snapshot() = default;
     Snapshot(const Snapshot&) = delete;
@@ -168,27 +174,127 @@ std::optional<std::vector<xmlNode*>> bySelector(xmlNode* root, const char16_t* s
     return out;
 }
 
+// Steps (nodes visited, operations evaluated) one expression may take: per node of the
+// page, far more than a listing's queries need (they visit each node a few times), with a
+// floor for small pages. Counts within counts on a small page stop after a few tens of
+// milliseconds; a 20 MB page still has room for every plain query.
+constexpr unsigned long kXPathOperationsPerNode = 16;
+constexpr unsigned long kXPathMinimumOperations = 1'000'000;
+// The page's nesting depth to the power of the searching steps: three at depth 215, four
+// at 56, five at 25; listing pages nest 15 to 35 deep.
+constexpr long long kXPathCostBudget = 10'000'000;
+
 struct XPathObjectDeleter {
     void operator()(xmlXPathObject* o) const { xmlXPathFreeObject(o); }
 };
 using XPathObject = std::unique_ptr<xmlXPathObject, XPathObjectDeleter>;
 
-XPathObject evalXPath(xmlDocPtr doc, xmlNode* context, const char16_t* expr) {
+// How deep elements nest below root, and how many nodes it holds.
+Snapshot::Shape shapeOf(xmlNode* root) {
+    Snapshot::Shape shape;
+    int depth = 0;
+    for (xmlNode* n = root->children; n;) {
+        ++shape.nodes;
+        if (n->type == XML_ELEMENT_NODE) {
+            shape.depth = std::max(shape.depth, depth + 1);
+            if (n->children) {
+                ++depth;
+                n = n->children;
+                continue;
+            }
+        }
+        while (n && n->next == nullptr) {
+            n = n->parent;
+            if (n == root)
+                n = nullptr;
+            else if (n && n->type == XML_ELEMENT_NODE)
+                --depth;
+        }
+        if (n)
+            n = n->next;
+    }
+    return shape;
+}
+
+// Steps that search a whole subtree or a whole line of ancestors or siblings ("//" and
+// the axes that do the same), outside string literals.
+long long searchingSteps(const QByteArray& expr) {
+    long long steps = 0;
+    char quote = 0;
+    for (qsizetype i = 0; i < expr.size(); ++i) {
+        const char c = expr[i];
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            continue;
+        }
+        if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '/' && i + 1 < expr.size() && expr[i + 1] == '/') {
+            ++steps;
+            ++i;
+        } else if (c == ':' && i + 1 < expr.size() && expr[i + 1] == ':') {
+            for (const char* axis : {"descendant", "ancestor", "following", "preceding"}) {
+                const QByteArray before = expr.left(i).trimmed();
+                if (before.endsWith(axis) || before.endsWith(QByteArray(axis) + "-or-self") ||
+                    before.endsWith(QByteArray(axis) + "-sibling")) {
+                    ++steps;
+                    break;
+                }
+            }
+            ++i;
+        }
+    }
+    return steps;
+}
+
+// libxml2's work for chained searching steps grows with the page's nesting depth to the
+// power of their number, beyond the reach of its operation limit: "//*" six times takes
+// seconds on a page nested 20 deep, three times takes minutes at 300 deep. An expression
+// whose estimate exceeds about a second of work is refused (as one that is not valid).
+// Two searching steps are always allowed.
+bool tooCostly(const Snapshot& snap, const QByteArray& expr) {
+    const long long steps = searchingSteps(expr);
+    if (steps <= 2)
+        return false;
+    const long long depth = std::max(2, snap.shape->depth);
+    long long estimate = 1;
+    for (long long i = 0; i < steps; ++i) {
+        estimate *= depth;
+        if (estimate > kXPathCostBudget)
+            return true;
+    }
+    return false;
+}
+
+XPathObject evalXPath(Snapshot& snap, xmlNode* context, const char16_t* expr) {
+    xmlDocPtr doc = snap.doc;
     const QByteArray text = toUtf8(expr);
     if (text.trimmed().isEmpty() || doc == nullptr)
+        return nullptr;
+    if (!snap.shape)
+        snap.shape = shapeOf(asNode(doc));
+    if (tooCostly(snap, text))
         return nullptr;
     xmlXPathContextPtr ctx = xmlXPathNewContext(doc);
     if (ctx == nullptr)
         return nullptr;
     ctx->node = context;
     ctx->error = ignoreXmlError;
+    // A template's expression that would take minutes on a page (nested "//" steps,
+    // counts within counts) is stopped and answered as not valid instead of freezing
+    // the program.
+    ctx->opLimit =
+        std::max(kXPathMinimumOperations,
+                 kXPathOperationsPerNode * static_cast<unsigned long>(snap.shape->nodes));
+    ctx->opCount = 0;
     const QuietGenericErrors quiet;
     XPathObject result(xmlXPathEvalExpression(BAD_CAST text.constData(), ctx));
     xmlXPathFreeContext(ctx);
     return result;
 }
 
-std::optional<std::vector<xmlNode*>> xpathElements(xmlDocPtr doc, xmlNode* context,
+std::optional<std::vector<xmlNode*>> xpathElements(Snapshot& doc, xmlNode* context,
                                                    const char16_t* expr) {
     const XPathObject r = evalXPath(doc, context, expr);
     if (!r || r->type != XPATH_NODESET)
@@ -204,7 +310,7 @@ std::optional<std::vector<xmlNode*>> xpathElements(xmlDocPtr doc, xmlNode* conte
     return out;
 }
 
-std::optional<QString> xpathText(xmlDocPtr doc, xmlNode* context, const char16_t* expr) {
+std::optional<QString> xpathText(Snapshot& doc, xmlNode* context, const char16_t* expr) {
     const XPathObject r = evalXPath(doc, context, expr);
     if (!r)
         return std::nullopt;
@@ -337,15 +443,15 @@ public:
         return found ? wrapCollection(m_snap, std::move(*found)) : nullptr;
     }
     IHTMLElementCollection* SelectNodes(const char16_t* xpath) override {
-        auto found = xpathElements(m_snap->doc, m_node, xpath);
+        auto found = xpathElements(*m_snap, m_node, xpath);
         return found ? wrapCollection(m_snap, std::move(*found)) : nullptr;
     }
     IHTMLElement* SelectSingleNode(const char16_t* xpath) override {
-        const auto found = xpathElements(m_snap->doc, m_node, xpath);
+        const auto found = xpathElements(*m_snap, m_node, xpath);
         return found && !found->empty() ? wrapElement(m_snap, found->front()) : nullptr;
     }
     const char16_t* EvaluateXPath(const char16_t* xpath) override {
-        const auto text = xpathText(m_snap->doc, m_node, xpath);
+        const auto text = xpathText(*m_snap, m_node, xpath);
         return text ? set(m_xpath, *text) : nullptr;
     }
 
@@ -425,15 +531,15 @@ public:
         return found ? wrapCollection(m_snap, std::move(*found)) : nullptr;
     }
     IHTMLElementCollection* SelectNodes(const char16_t* xpath) override {
-        auto found = xpathElements(m_snap->doc, asNode(m_snap->doc), xpath);
+        auto found = xpathElements(*m_snap, asNode(m_snap->doc), xpath);
         return found ? wrapCollection(m_snap, std::move(*found)) : nullptr;
     }
     IHTMLElement* SelectSingleNode(const char16_t* xpath) override {
-        const auto found = xpathElements(m_snap->doc, asNode(m_snap->doc), xpath);
+        const auto found = xpathElements(*m_snap, asNode(m_snap->doc), xpath);
         return found && !found->empty() ? wrapElement(m_snap, found->front()) : nullptr;
     }
     const char16_t* EvaluateXPath(const char16_t* xpath) override {
-        const auto text = xpathText(m_snap->doc, asNode(m_snap->doc), xpath);
+        const auto text = xpathText(*m_snap, asNode(m_snap->doc), xpath);
         if (!text)
             return nullptr;
         m_xpath = toU16(*text);

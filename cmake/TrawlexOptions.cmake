@@ -13,6 +13,21 @@ if(TRAWLEX_SANITIZE)
     target_compile_options(trawlex_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(trawlex_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(TRAWLEX_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "TRAWLEX_FUZZ needs clang (CC=clang CXX=clang++)")
+    endif()
+    if(TRAWLEX_GUI OR TRAWLEX_SANITIZE)
+        message(FATAL_ERROR "TRAWLEX_FUZZ is a pure build of its own: -DTRAWLEX_GUI=OFF, no TRAWLEX_SANITIZE")
+    endif()
+    # Coverage feedback and both sanitizers in every library of ours; the fuzzers add
+    # libFuzzer's own main when they link. A finding must stop the run, so undefined
+    # behaviour aborts instead of printing and going on.
+    target_compile_options(trawlex_options INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+        -fno-omit-frame-pointer -O1 -gline-tables-only)
+    target_link_options(trawlex_options INTERFACE -fsanitize=address,undefined)
+endif()
 set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 
 # Adds a unit test executable whose GoogleTest cases CTest discovers one by one.

@@ -11,9 +11,21 @@ namespace {
 
 using detail::ByteSink;
 
+// The low surrogate that pairs with `c` when it is a high one: the next unit, or with
+// line breaks dropped the next unit that is not one, since the text written has them
+// removed. Null when there is none.
+const char16_t* lowSurrogateAfter(char32_t c, const char16_t* s, const char16_t* end,
+                                  bool dropLineBreaks) {
+    if (!QChar::isHighSurrogate(c))
+        return nullptr;
+    while (dropLineBreaks && s < end && (*s == u'\r' || *s == u'\n'))
+        ++s;
+    return s < end && QChar::isLowSurrogate(*s) ? s : nullptr;
+}
+
 // Appends one quoted field in UTF-8. Encoding by hand keeps the writer to one pass over
-// the text and no temporary strings; an unpaired surrogate becomes U+FFFD as in
-// QString::toUtf8().
+// the text and no temporary strings; an unpaired surrogate becomes U+FFFD (where
+// QString::toUtf8() would write "?").
 void appendField(ByteSink& sink, QStringView value, bool dropLineBreaks) {
     // Worst case: three bytes per UTF-16 unit (a doubled quote needs only two), plus the
     // quotes around the field.
@@ -31,6 +43,10 @@ void appendField(ByteSink& sink, QStringView value, bool dropLineBreaks) {
             }
             *p++ = char(c);
         } else {
+            // The line breaks dropped between the halves of a pair would otherwise split
+            // it into two replacement characters.
+            if (const char16_t* low = lowSurrogateAfter(c, s, end, dropLineBreaks))
+                s = low;
             p = detail::putUtf8(p, char16_t(c), s, end);
         }
     }

@@ -1,6 +1,7 @@
 #include "export/JsonLinesWriter.h"
 
 #include "export/ByteSink.h"
+#include "platform/Utf16.h"
 
 #include <QBuffer>
 #include <QSet>
@@ -72,12 +73,11 @@ ExportStatus writeRows(const IGridSource& grid, bool sourceColumns, QIODevice* d
     std::vector<std::string> prefixes;
     prefixes.reserve(std::size_t(keys.size()));
     {
-        QByteArray scratch;
         for (qsizetype k = 0; k < keys.size(); ++k) {
-            // A private sink over a byte array, so the key goes through the same encoder.
-            // Emptied first: a write-only buffer overwrites from the start without
-            // truncating, and a shorter key would keep the longer one's tail.
-            scratch.clear();
+            // A private sink over a byte array of its own, so the key goes through the same
+            // encoder. (A buffer reopened over one array keeps its old bytes: a shorter key
+            // would carry the end of the longer one before it.)
+            QByteArray scratch;
             QBuffer buffer(&scratch);
             buffer.open(QIODevice::WriteOnly);
             ByteSink keySink(&buffer, 256);
@@ -122,7 +122,11 @@ QStringList JsonLinesKeys(const IGridSource& grid, bool sourceColumns) {
     wanted.reserve(span + 2);
     for (int c = 0; c < span; ++c) {
         const QString caption = c < columns ? grid.columnCaption(c) : QString();
-        wanted.append(caption.isEmpty() ? QStringLiteral("Column %1").arg(c + 1) : caption);
+        // Keys are made unique as they will be written: two captions that differ only in
+        // unpaired surrogates would otherwise become one key and a reader would keep one
+        // of the two values.
+        wanted.append(caption.isEmpty() ? QStringLiteral("Column %1").arg(c + 1)
+                                        : platform::PairedSurrogates(caption));
     }
     if (sourceColumns)
         wanted << sourcecolumns::kSourceCaption << sourcecolumns::kCapturedCaption;

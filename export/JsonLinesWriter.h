@@ -12,8 +12,9 @@ namespace exporter {
 
 // The keys of every row's object, one per column: the column captions, "Column N" for a
 // column without a caption (N counts from 1) and for cells beyond the grid's columns,
-// then, with `sourceColumns`, "Source" and "Captured". A key met again gets " (2)",
-// " (3)" ... (the first number that makes it unique).
+// then, with `sourceColumns`, "Source" and "Captured". Unpaired surrogates are replaced
+// by U+FFFD as in the file; a key met again gets " (2)", " (3)" ... (the first number that
+// makes it unique).
 QStringList JsonLinesKeys(const IGridSource& grid, bool sourceColumns);
 
 // Writes the grid as JSON Lines in UTF-8: one object per row, each line ended by a line

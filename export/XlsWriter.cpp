@@ -1,5 +1,7 @@
 #include "export/XlsWriter.h"
 
+#include "platform/Utf16.h"
+
 #include "export/ByteSink.h"
 #include "export/CompoundFile.h"
 
@@ -29,21 +31,45 @@ bool isSpace(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f';
 }
 
+// The first occurrence of a needle at or after a position, for positions that only grow,
+// as StripMarkup's are: an answer still ahead is reused and "none" stays none, so a text
+// of many unclosed "<!--" costs one pass instead of one pass per "<!--".
+class ForwardFind {
+public:
+    ForwardFind(QStringView text, QStringView needle) : m_text(text), m_needle(needle) {}
+
+    qsizetype from(qsizetype pos) {
+        if (m_none)
+            return -1;
+        if (m_found >= pos)
+            return m_found;
+        m_found = m_text.indexOf(m_needle, pos);
+        m_none = m_found < 0;
+        return m_found;
+    }
+
+private:
+    QStringView m_text;
+    QStringView m_needle;
+    qsizetype m_found = -1;
+    bool m_none = false;
+};
+
 // The index of the ">" that closes a tag opening at `start`, or -1 when the "<" there
 // does not open one. `lineBreak` tells whether the tag is a br or hr.
-qsizetype tagEnd(QStringView s, qsizetype start, bool& lineBreak) {
+qsizetype tagEnd(QStringView s, qsizetype start, bool& lineBreak, ForwardFind& commentEnd,
+                 ForwardFind& declarationEnd) {
     lineBreak = false;
     const qsizetype n = s.size();
     qsizetype i = start + 1;
     if (s.mid(i).startsWith(u"!--")) {
-        const qsizetype close = s.indexOf(u"-->", i + 3);
+        const qsizetype close = commentEnd.from(i + 3);
         return close < 0 ? -1 : close + 2;
     }
     if (i < n && (s[i] == u'!' || s[i] == u'?')) {
         if (i + 1 >= n || !isAsciiLetter(s[i + 1].unicode()))
             return -1;
-        const qsizetype close = s.indexOf(u'>', i);
-        return close;
+        return declarationEnd.from(i);
     }
     if (i < n && s[i] == u'/')
         ++i;
@@ -218,23 +244,6 @@ qsizetype appendWorkbookHead(QByteArray& b) {
     appendShortName(b, "Sheet1");
     endRecord(b, at);
     return position;
-}
-
-// UTF-16 with every unpaired surrogate replaced by U+FFFD, as the text writer encodes it;
-// readers refuse such text otherwise.
-QString pairedSurrogates(QString text) {
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (!c.isSurrogate())
-            continue;
-        if (c.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
-            ++i;
-            continue;
-        }
-        text[i] = QChar::ReplacementCharacter;
-    }
-    return text;
 }
 
 // The text a grid value becomes in its cell.
@@ -542,10 +551,12 @@ QString StripMarkup(const QString& text) {
     result.reserve(text.size());
     result.append(QStringView(text).left(first));
     const QStringView s(text);
+    ForwardFind commentEnd(s, u"-->");
+    ForwardFind declarationEnd(s, u">");
     for (qsizetype i = first; i < s.size(); ++i) {
         if (s[i] == u'<') {
             bool lineBreak = false;
-            const qsizetype end = tagEnd(s, i, lineBreak);
+            const qsizetype end = tagEnd(s, i, lineBreak, commentEnd, declarationEnd);
             if (end >= 0) {
                 if (lineBreak)
                     result.append(u'\n');
@@ -559,7 +570,7 @@ QString StripMarkup(const QString& text) {
 }
 
 QString WorksheetCellText(const QString& value) {
-    return pairedSurrogates(StripMarkup(value));
+    return platform::PairedSurrogates(StripMarkup(value));
 }
 
 ExportStatus SaveToXLS(const IGridSource& grid, QIODevice* device) {

@@ -40,14 +40,17 @@ bool isHex(char16_t c) {
 // The cell text as the file stores it, in UTF-8 into `out`. Spreadsheets read "_xHHHH_"
 // in a cell as the character HHHH (the library writes control characters that way), so
 // such text of our own gets its underscore escaped, and the two non-characters XML
-// cannot carry are written that way too. An unpaired surrogate becomes U+FFFD.
+// cannot carry, and NUL, are written that way too. An unpaired surrogate becomes U+FFFD.
 void storeText(QStringView text, std::string& out) {
     out.clear();
     const char16_t* s = text.utf16();
     const char16_t* end = s + text.size();
     while (s < end) {
         const char32_t c = *s++;
-        if (c < 0x80) {
+        if (c == 0) {
+            // The library takes C strings: a NUL as it stands would end the cell there.
+            out += "_x0000_";
+        } else if (c < 0x80) {
             if (c == u'_' && end - s >= 6 && s[0] == u'x' && isHex(s[1]) && isHex(s[2]) &&
                 isHex(s[3]) && isHex(s[4]) && s[5] == u'_')
                 out += "_x005F";

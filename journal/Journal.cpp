@@ -1,5 +1,6 @@
 #include "journal/Journal.h"
 #include "journal/RowCodec.h"
+#include "platform/Utf16.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,13 +78,13 @@ int execAll(sqlite3* db, const char* sql) {
 }
 
 int bindText(sqlite3_stmt* s, int i, const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
+    const QByteArray utf8 = platform::PairedSurrogates(text).toUtf8();
     return sqlite3_bind_text(s, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
 QString columnText(sqlite3_stmt* s, int i) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-    return QString::fromUtf8(text, sqlite3_column_bytes(s, i));
+    return platform::Utf8Text(text, sqlite3_column_bytes(s, i));
 }
 
 // Runs a bound statement to its end and resets it for the next use.

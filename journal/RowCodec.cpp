@@ -1,5 +1,7 @@
 #include "journal/RowCodec.h"
 
+#include "platform/Utf16.h"
+
 #include <cstdint>
 
 namespace journal {
@@ -19,7 +21,8 @@ void appendNumber(QByteArray& out, std::uint64_t n) {
 QByteArray EncodeFields(const QStringList& fields) {
     QByteArray out;
     for (const QString& f : fields) {
-        const QByteArray bytes = f.toUtf8();
+        // As every writer stores them: an unpaired surrogate as U+FFFD, not as "?".
+        const QByteArray bytes = platform::PairedSurrogates(f).toUtf8();
         appendNumber(out, std::uint64_t(bytes.size()));
         out.append(bytes);
     }
@@ -59,7 +62,7 @@ std::optional<QStringList> DecodeFields(const char* data, qsizetype size) {
     QStringList fields;
     fields.reserve(8);
     if (!forEachField(data, size, [&](const char* field, qsizetype length) {
-            fields.append(QString::fromUtf8(field, length));
+            fields.append(platform::Utf8Text(field, length));
         }))
         return std::nullopt;
     return fields;

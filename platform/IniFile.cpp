@@ -1,5 +1,7 @@
 #include "platform/IniFile.h"
 
+#include "platform/Utf16.h"
+
 #include <QFile>
 #include <QStringDecoder>
 
@@ -26,11 +28,11 @@ QString IniFile::decode(const QByteArray& bytes) {
         return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
     if (bytes.startsWith("\xFF\xFE")) {
         QStringDecoder dec(QStringDecoder::Utf16LE);
-        return dec(bytes.mid(2));
+        return PairedSurrogates(dec(bytes.mid(2)));
     }
     if (bytes.startsWith("\xFE\xFF")) {
         QStringDecoder dec(QStringDecoder::Utf16BE);
-        return dec(bytes.mid(2));
+        return PairedSurrogates(dec(bytes.mid(2)));
     }
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(bytes);

@@ -101,6 +101,41 @@ QString DecodeCfEmail(const QString& hex) {
     return address.contains(u'@') ? address : QString();
 }
 
+namespace {
+
+constexpr int kPercentRounds = 4;
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// "%HH" as the byte HH; a "%" not followed by two hex digits stays as written. (QUrl's
+// decoding makes a byte of any two characters: "sales%team" came out as "salesNam".)
+QString percentDecoded(const QString& text) {
+    const QByteArray in = text.toUtf8();
+    QByteArray out;
+    out.reserve(in.size());
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const int high = in[i] == '%' && i + 2 < in.size() ? hexDigit(in[i + 1]) : -1;
+        const int low = high >= 0 ? hexDigit(in[i + 2]) : -1;
+        if (low >= 0) {
+            out += char(high * 16 + low);
+            i += 2;
+        } else {
+            out += in[i];
+        }
+    }
+    return QString::fromUtf8(out);
+}
+
+} // namespace
+
 QString CleanEmail(const QString& text) {
     static const QRegularExpression protectedLink(
         QStringLiteral("/cdn-cgi/l/email-protection#([0-9A-Fa-f]+)"));
@@ -108,9 +143,15 @@ QString CleanEmail(const QString& text) {
         if (QString decoded = DecodeCfEmail(m.captured(1)); !decoded.isEmpty())
             return decoded;
 
+    // Addresses in links are percent-encoded, by some sites twice over. Decoding until
+    // nothing changes makes a cleaned address clean: cleaning it again keeps it.
     QString s = text;
-    if (s.contains(u'%'))
-        s = QUrl::fromPercentEncoding(s.toUtf8());
+    for (int round = 0; round < kPercentRounds && s.contains(u'%'); ++round) {
+        QString decoded = percentDecoded(s);
+        if (decoded == s)
+            break;
+        s = std::move(decoded);
+    }
     // "[at]", "(at)", "{at}", "<at>" and the same with "dot", blanks around them allowed;
     // also " at " and " dot " between words when the text has no "@" of its own.
     static const QRegularExpression at(
@@ -134,6 +175,10 @@ QString CleanEmail(const QString& text) {
                        "(?:\\.[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?)*\\.[A-Za-z]{2,}"));
     const auto m = address.match(s);
     if (!m.hasMatch())
+        return {};
+    // Still encoded after every round: no address anyone wrote, and no guess at one.
+    static const QRegularExpression escape(QStringLiteral("%[0-9A-Fa-f]{2}"));
+    if (m.captured(0).contains(escape))
         return {};
     return m.captured(0);
 }

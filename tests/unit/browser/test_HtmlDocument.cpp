@@ -1,5 +1,7 @@
 #include "browser/HtmlDocument.h"
 
+#include "browser/CssSelector.h"
+
 #include <QFile>
 
 #include "tests/support/QtPrinters.h"
@@ -359,6 +361,110 @@ TEST(HtmlDocument, DeepNestingNeedsNoDeepStack) {
     OrvoRef<IHTMLElement> deep(doc->QuerySelector(u"div > b"));
     EXPECT_TRUE(deep);
     EXPECT_GT(text(body->GetTextContent()).size(), 0);
+}
+
+// Nested elements, `depth` levels below the body, each with the given tag.
+QString nested(const char* tag, int depth) {
+    QString html = q("<html><body>");
+    for (int i = 0; i < depth; ++i)
+        html += u'<' + q(tag) + u'>';
+    for (int i = 0; i < depth; ++i)
+        html += q("</") + q(tag) + u'>';
+    return html + q("</body></html>");
+}
+
+QString repeated(const char* piece, int count, const char* separator = "") {
+    QStringList parts;
+    for (int i = 0; i < count; ++i)
+        parts << q(piece);
+    return parts.join(q(separator));
+}
+
+std::int32_t lengthOf(IHTMLElementCollection* c) {
+    OrvoRef<IHTMLElementCollection> owned(c);
+    return owned ? owned->GetLength() : -1;
+}
+
+// Chains of descendant or sibling combinators used to be tried path by path: on a page
+// nested 300 deep a chain of twelve took hours. Each answer is exact and immediate now.
+TEST(HtmlDocument, CombinatorChainsOnDeepOrWidePagesAnswerAtOnce) {
+    struct Case {
+        const char* tag;
+        const char* selectorHead; // then eleven more of the tag
+        const char* combinator;
+        std::int32_t expected;
+    };
+    const Case cases[] = {
+        {"div", "div", " ", 300 - 11}, // each div with eleven div ancestors
+        {"div", "x", " ", 0},          // no x anywhere: every path fails
+        {"div", "div", " > ", 300 - 11},
+        {"p", "p", " ~ ", 300 - 11}, // each p with eleven earlier siblings
+        {"p", "x", " ~ ", 0},
+        {"p", "p", " + ", 300 - 11},
+    };
+    for (const Case& c : cases) {
+        const bool siblings =
+            QByteArray(c.combinator).contains('~') || QByteArray(c.combinator).contains('+');
+        QString html = nested(c.tag, siblings ? 0 : 300);
+        if (siblings)
+            html.replace(q("<body>"), q("<body>") + repeated("<p></p>", 300));
+        auto doc = parse(html);
+        ASSERT_TRUE(doc);
+        const QString selector =
+            q(c.selectorHead) + q(c.combinator) + repeated(c.tag, 11, c.combinator);
+        EXPECT_EQ(lengthOf(doc->QuerySelectorAll(selector.toStdU16String().c_str())), c.expected)
+            << selector.toStdString();
+    }
+}
+
+// Selectors are bounded: :not() takes no further :not() and a chain holds at most 64
+// compounds, so hostile texts are answered as not valid, never with a deep recursion.
+TEST(HtmlDocument, SelectorNestingAndLengthAreBounded) {
+    auto doc = parse(q("<p class=a>x</p>"));
+    ASSERT_TRUE(doc);
+    const auto notNested = [](int levels) {
+        return repeated(":not(", levels) + q(".b") + repeated(")", levels);
+    };
+    struct Case {
+        QString selector;
+        std::int32_t expected; // -1: not valid
+    };
+    const Case cases[] = {
+        {q("p") + notNested(1), 1},
+        {q("p") + notNested(2), -1},
+        {q("p") + notNested(100000), -1},
+        {repeated("*", 64, " "), 0}, // html body p is only three deep
+        {q("html, ") + repeated("*", 65, " "), -1},
+        {repeated("p", 100000, ">"), -1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(lengthOf(doc->QuerySelectorAll(c.selector.toStdU16String().c_str())), c.expected)
+            << c.selector.left(40).toStdString();
+}
+
+// libxml2's work for chained "//" steps grows with the nesting depth to the power of their
+// number, and its operation limit does not see it: such expressions are answered as not
+// valid, while ordinary pages keep the usual ones.
+TEST(HtmlDocument, RunawayXPathIsRefusedInsteadOfFreezing) {
+    auto deep = parse(nested("div", 300));
+    ASSERT_TRUE(deep);
+    EXPECT_EQ(lengthOf(deep->SelectNodes(u"//*//*//*")), -1);
+    EXPECT_EQ(deep->EvaluateXPath(u"count(//div//div//div)"), nullptr);
+    EXPECT_EQ(text(deep->EvaluateXPath(u"count(//div//div)")), q("299"));
+    EXPECT_EQ(text(deep->EvaluateXPath(u"count(//div[@x='//a//b//c'])")), q("0"));
+
+    auto wide = parse(q("<html><body>") + repeated("<p>x</p>", 400) + q("</body></html>"));
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->EvaluateXPath(u"count(//*[count(//*[count(//*[count(//*)])])])"), nullptr);
+    EXPECT_EQ(text(wide->EvaluateXPath(u"count(//body//p//text())")), q("400"));
+
+    // Found by fuzzing: "//*" twelve times on a page only 44 levels deep.
+    auto middling = parse(nested("div", 42));
+    EXPECT_EQ(lengthOf(middling->SelectNodes(repeated("//*", 12).toStdU16String().c_str())), -1);
+    EXPECT_EQ(text(middling->EvaluateXPath(u"count(//div//div//div//div)")), q("39"));
+
+    auto shallow = parse(nested("div", 20));
+    EXPECT_EQ(text(shallow->EvaluateXPath(u"count(//div//div//div//div//div)")), q("16"));
 }
 
 TEST(HtmlDocument, TwentyMegabytePage) {

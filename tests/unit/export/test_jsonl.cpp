@@ -94,6 +94,12 @@ TEST(JsonLinesKeys, CaptionsBecomeUniqueKeys) {
          true,
          {u"Source"_qs, u"Captured"_qs, u"Source (2)"_qs, u"Captured (2)"_qs}},
         {"CaseMatters", {u"name"_qs, u"Name"_qs}, {{u"a"_qs}}, false, {u"name"_qs, u"Name"_qs}},
+        // Different unpaired surrogates are one U+FFFD in the file: still two keys.
+        {"UnpairedSurrogatesAsWritten",
+         {QString(QChar(0xD800)), QString(QChar(0xDC00)), u"\U0001F600"_qs},
+         {{u"a"_qs}},
+         false,
+         {u"\uFFFD"_qs, u"\uFFFD (2)"_qs, u"\U0001F600"_qs}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -176,11 +182,26 @@ TEST(JsonLinesWriter, EmptyGridWritesNothing) {
 }
 
 TEST(JsonLinesWriter, ExactBytes) {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(
-        SaveToJsonLines(grid({u"A"_qs, u"B"_qs}, {{u"x"_qs, u"y\n"_qs}, {u"z"_qs}}), &buffer).ok());
-    EXPECT_EQ(buffer.data(), "{\"A\":\"x\",\"B\":\"y\\n\"}\n{\"A\":\"z\",\"B\":\"\"}\n");
+    struct Case {
+        QStringList captions;
+        std::vector<QStringList> rows;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {{u"A"_qs, u"B"_qs},
+         {{u"x"_qs, u"y\n"_qs}, {u"z"_qs}},
+         "{\"A\":\"x\",\"B\":\"y\\n\"}\n{\"A\":\"z\",\"B\":\"\"}\n"},
+        // Each key shorter than the one before: no key may carry the end of another.
+        {{u"Address"_qs, u"Phone"_qs, u"\U0001F600"_qs},
+         {{u"1 Main St"_qs, u"555"_qs, u"!"_qs}},
+         "{\"Address\":\"1 Main St\",\"Phone\":\"555\",\"\xF0\x9F\x98\x80\":\"!\"}\n"},
+    };
+    for (const Case& c : cases) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(SaveToJsonLines(grid(c.captions, c.rows), &buffer).ok());
+        EXPECT_EQ(buffer.data(), c.bytes);
+    }
 }
 
 TEST(JsonLinesWriter, FailuresLeaveTheOldFileAndNoTemporaryFile) {

@@ -138,7 +138,8 @@ TEST(XlsxWriter, ReadsBackCellsCaptionsWidthsAndTheFrozenHeader) {
                       {
                           {u"Smith, \"John\""_qs, u"Zürich 東京 😀"_qs, u"h"_qs, u"a < b"_qs},
                           {u"<b>bold</b> text"_qs, u"line<br>break"_qs, u""_qs, u"two\nlines"_qs},
-                          {u"ctl \u0001\u001f tab\t"_qs, u"_x0041_ stays"_qs, u"\uFFFE\uFFFF"_qs},
+                          {u"ctl \u0001\u001f tab\t"_qs, u"_x0041_ stays"_qs, u"\uFFFE\uFFFF"_qs,
+                           u"nul\0and what follows it"_qs},
                           {u"lone "_qs + loneHigh, u"<name@example.com>"_qs},
                           {},
                           {u"a"_qs, u""_qs, u""_qs, u"d"_qs, u"beyond the columns"_qs},
@@ -156,6 +157,7 @@ TEST(XlsxWriter, ReadsBackCellsCaptionsWidthsAndTheFrozenHeader) {
     exporttest::expectSameRows(exporttest::rowsOf(read.value(u"rows"_qs)), expected);
     EXPECT_EQ(expected[2][1], u"line\nbreak"_qs);
     EXPECT_EQ(expected[3][0], u"ctl \u0001\u001f tab\t"_qs);
+    EXPECT_EQ(expected[3][3].size(), 23); // the NUL and all after it
     EXPECT_EQ(read.value(u"freeze"_qs).toString(), u"A2"_qs);
     EXPECT_EQ(read.value(u"types"_qs).toArray(), QJsonArray{u"s"_qs});
 

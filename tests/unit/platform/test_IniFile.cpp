@@ -108,4 +108,26 @@ TEST(IniFile, AFolderInPlaceOfTheFileReadsAsMissing) {
         QStringLiteral("d"));
 }
 
+// Found by fuzzing: a UTF-16 file whose key held an unpaired surrogate before its first
+// capital letter matched the key only in the letter case the file used.
+TEST(IniFile, UnpairedSurrogatesInUtf16BecomeReplacementCharacters) {
+    for (const bool bigEndian : {false, true}) {
+        const QString text = QStringLiteral("[LeftBar]\nk") + QChar(0xDE1D) +
+                             QStringLiteral("Capture.Caption=v") + QChar(0xD800) +
+                             QStringLiteral("\n");
+        QByteArray bytes(bigEndian ? "\xFE\xFF" : "\xFF\xFE");
+        for (const QChar c : text) {
+            const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+            bytes.append(bigEndian ? hi : lo).append(bigEndian ? lo : hi);
+        }
+        const IniFile ini = IniFile::fromBytes(bytes);
+        const QString key = QStringLiteral("k\uFFFDCapture.Caption");
+        EXPECT_TRUE(ini.contains(QStringLiteral("leftbar"), key)) << bigEndian;
+        EXPECT_TRUE(ini.contains(QStringLiteral("LEFTBAR"), key.toUpper())) << bigEndian;
+        EXPECT_EQ(ini.value(QStringLiteral("LeftBar"), QStringLiteral("K\uFFFDcapture.caption")),
+                  QStringLiteral("v\uFFFD"))
+            << bigEndian;
+    }
+}
+
 } // namespace
