@@ -88,6 +88,10 @@ public:
     void navigate(capture::Browser b, const QString& url) override;
     IHTMLDocument2* document() override;
     QString address() override { return m_main.location(); }
+    // Click and scroll page turns count and act in the live page.
+    std::optional<QVariant> evaluate(const QString& script) override {
+        return m_main.runScript(script);
+    }
 
     // CaptureDisplay
     void setTitleStatus(const QString& text) override;
