@@ -3,6 +3,7 @@
 #   ./dev.sh run    install what is missing, build, start Trawlex on its program folder
 #   ./dev.sh test   install what is missing, build, run the whole test suite
 #   ./dev.sh tidy   install what is missing, build, run clang-tidy on our code
+#   ./dev.sh deb    install what is missing, build, make the Debian package in build/package
 # Run as root or as a user allowed to use sudo (only package installation needs it).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -27,6 +28,9 @@ PACKAGES=(
     clang-tidy                                       # bug-prone and slow constructs (.clang-tidy)
     parallel                                         # trawlex-batch: the README's parallel runs, tested
     clang libclang-rt-14-dev                         # libFuzzer and its sanitizers (fuzz/run.sh)
+    dpkg-dev                                         # the .deb: dpkg-shlibdeps computes its dependencies
+    desktop-file-utils appstream                     # the installed menu entry and AppStream file, validated
+    man-db                                           # the installed manual pages, checked for warnings
 )
 
 BUILD=${TRAWLEX_BUILD_DIR:-build}
@@ -47,7 +51,9 @@ install_packages() {
 }
 
 build() {
-    cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=${TRAWLEX_BUILD_TYPE:-Release} -DTRAWLEX_GUI=ON
+    # /usr: the prefix of the Debian package, which the manual pages and units name.
+    cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=${TRAWLEX_BUILD_TYPE:-Release} -DTRAWLEX_GUI=ON \
+        -DCMAKE_INSTALL_PREFIX=/usr
     cmake --build "$BUILD" -j "$JOBS"
 }
 
@@ -61,8 +67,8 @@ run() {
 }
 
 run_tests() {
-    # The whole suite: pure units, offscreen window tests, real-engine tests, and the
-    # accessibility check of the real window.
+    # The whole suite: pure units, offscreen window tests, real-engine tests, the
+    # accessibility check of the real window, and the installed program and its package.
     (
         export QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1
         export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --disable-background-networking --disable-component-update --no-first-run --proxy-server=127.0.0.1:9"
@@ -83,9 +89,21 @@ tidy() {
         '^(?!.*/(build[^/]*|tests/fixtures)/).*/(app|batch|browser|capture|export|lingo|platform|plugins|support|templates|tests)/.*\.cpp$'
 }
 
+deb() {
+    # From the finished build: cpack installs it into the package, nothing is compiled.
+    rm -f "$BUILD"/package/trawlex_*.deb
+    (cd "$BUILD" && cpack -G DEB -B package)
+    local deb
+    for deb in "$BUILD"/package/trawlex_*.deb; do
+        dpkg-deb --field "$deb" Package Version Architecture Depends
+        echo "Install it with: sudo apt-get install ./$deb"
+    done
+}
+
 case "${1:-}" in
     run) shift; install_packages; build; run "$@" ;;
     test) install_packages; build; run_tests ;;
     tidy) install_packages; build; tidy ;;
-    *) echo "usage: $0 run|test|tidy" >&2; exit 2 ;;
+    deb) install_packages; build; deb ;;
+    *) echo "usage: $0 run|test|tidy|deb" >&2; exit 2 ;;
 esac

@@ -1,6 +1,7 @@
 #include "app/uTrawlMain.h"
 #include "journal/Journal.h"
 
+#include "platform/SysFolders.h"
 #include "platform/WidgetDialogs.h"
 
 #include <QApplication>
@@ -17,6 +18,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Trawlex"));
     QApplication::setApplicationDisplayName(QStringLiteral("Trawlex"));
     QApplication::setOrganizationName(QStringLiteral("OrvoPages"));
+    // The menu entry this window belongs to (Wayland app id, task bar grouping).
+    QApplication::setDesktopFileName(QStringLiteral("example.trawlex.Trawlex"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     platform::WidgetDialogs dialogs;
@@ -26,6 +29,8 @@ int main(int argc, char* argv[]) {
     TfrmTrawl::Options options;
     options.arguments = QApplication::arguments().mid(1);
     options.journalFolder = journal::Journal::defaultFolder();
+    // Beside the executable in a build; share/trawlex in an installation.
+    options.progDir = platform::ProgramFolder();
     auto window = std::make_unique<TfrmTrawl>(options);
     dialogs.setParent(window.get());
     window->show();

@@ -8,6 +8,7 @@
 #include "export/SaveCommand.h"
 #include "journal/Journal.h"
 #include "platform/Dialogs.h"
+#include "platform/SysFolders.h"
 #include "platform/Ticks.h"
 #include "plugins/IPlugins.h"
 
@@ -405,7 +406,7 @@ QString Run::resolveStart(const TPlugin& plugin) const {
         return addressOf(home).toString();
     }
     // A relative home page lies beside the template, or in the program folder.
-    for (const QString& folder : {templateFolder, QCoreApplication::applicationDirPath()}) {
+    for (const QString& folder : {templateFolder, platform::ProgramFolder()}) {
         const QString path = QDir(folder).filePath(relative);
         if (QFileInfo::exists(path))
             return QUrl::fromLocalFile(QDir::cleanPath(path)).toString();
@@ -423,8 +424,8 @@ int Run::exec() {
         say(QStringLiteral("cannot read the template %1").arg(m_o.templatePath));
         return kBadInput;
     }
-    PluginLoad load = TPlugin::Create(QFileInfo(m_o.templatePath).absoluteFilePath(),
-                                      QCoreApplication::applicationDirPath());
+    PluginLoad load =
+        TPlugin::Create(QFileInfo(m_o.templatePath).absoluteFilePath(), platform::ProgramFolder());
     if (!load) {
         QString why = load.error.message;
         if (!load.error.detail.isEmpty() && !why.contains(load.error.detail))

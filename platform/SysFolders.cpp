@@ -2,8 +2,10 @@
 
 #include "platform/Ticks.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -90,6 +92,20 @@ QString GetTempFolder(QString* error) {
 void TrimWorkingSet() {
     ::malloc_trim(0);
     processMessages();
+}
+
+QString ProgramFolder(const QString& executableFolder, const QString& installedRelative) {
+    if (!installedRelative.isEmpty()) {
+        const QString installed = QDir::cleanPath(executableFolder + u'/' + installedRelative);
+        if (QFileInfo(installed).isDir())
+            return withSlash(installed);
+    }
+    return withSlash(executableFolder);
+}
+
+QString ProgramFolder() {
+    return ProgramFolder(QCoreApplication::applicationDirPath(),
+                         QStringLiteral(TRAWLEX_INSTALLED_DATA_DIR));
 }
 
 } // namespace platform

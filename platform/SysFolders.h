@@ -23,6 +23,14 @@ TempFolderCandidates defaultTempFolderCandidates();
 QString GetTempFolder(const TempFolderCandidates& candidates, QString* error = nullptr);
 QString GetTempFolder(QString* error = nullptr);
 
+// The folder of the program's read-only files (start-page template, language folder,
+// flags, bundled templates, demo site), ending in "/". An installed program keeps them in
+// the data folder `installedRelative` away from its executable's folder, so a moved
+// installation still finds them; a build keeps them beside the executable.
+QString ProgramFolder(const QString& executableFolder, const QString& installedRelative);
+// The running program's: its executable's folder and the install layout it was built for.
+QString ProgramFolder();
+
 // Returns unused memory to the system, then processes pending events.
 void TrimWorkingSet();
 

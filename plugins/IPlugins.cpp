@@ -2,6 +2,7 @@
 
 #include "DeclarativeFormat.h"
 #include "DeclarativeTemplate.h"
+#include "platform/SysFolders.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -67,7 +68,7 @@ QString ResolveTemplatePath(const QString& fileName, const QString& programDir) 
         return fileName;
     QString dir = programDir;
     if (dir.isEmpty() && QCoreApplication::instance())
-        dir = QCoreApplication::applicationDirPath();
+        dir = platform::ProgramFolder();
     if (!dir.isEmpty()) {
         const QString inProgram = QDir(dir).filePath(fileName);
         if (QFileInfo::exists(inProgram))

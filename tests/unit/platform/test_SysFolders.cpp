@@ -94,3 +94,41 @@ TEST_F(TempFolder, DefaultCandidatesArePerUser) {
 }
 
 } // namespace
+
+// The program folder of a build lies beside the executable; an installation's is found
+// from the executable's folder, wherever the prefix was put.
+TEST(ProgramFolder, FoundFromTheExecutablesFolder) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString base = root.path();
+    ASSERT_TRUE(QDir(base).mkpath(QStringLiteral("build/bin")));
+    ASSERT_TRUE(QDir(base).mkpath(QStringLiteral("usr/bin")));
+    ASSERT_TRUE(QDir(base).mkpath(QStringLiteral("usr/share/trawlex")));
+    ASSERT_TRUE(QDir(base).mkpath(QStringLiteral("opt/app/bin")));
+    ASSERT_TRUE(QDir(base).mkpath(QStringLiteral("opt/app/share")));
+    QFile notAFolder(base + QStringLiteral("/opt/app/share/trawlex"));
+    ASSERT_TRUE(notAFolder.open(QIODevice::WriteOnly));
+    notAFolder.close();
+    // A prefix moved after installation: the same layout under another name.
+    ASSERT_TRUE(QDir(base).rename(QStringLiteral("usr"), QStringLiteral("moved")));
+
+    const struct {
+        const char* what;
+        QString executableFolder;
+        QString relative;
+        QString expected;
+    } cases[] = {
+        {"build: no data folder beside bin", base + QStringLiteral("/build/bin"),
+         QStringLiteral("../share/trawlex"), base + QStringLiteral("/build/bin/")},
+        {"moved installation", base + QStringLiteral("/moved/bin"),
+         QStringLiteral("../share/trawlex"), base + QStringLiteral("/moved/share/trawlex/")},
+        {"executable folder given with a slash", base + QStringLiteral("/moved/bin/"),
+         QStringLiteral("../share/trawlex"), base + QStringLiteral("/moved/share/trawlex/")},
+        {"a file where the data folder would be", base + QStringLiteral("/opt/app/bin"),
+         QStringLiteral("../share/trawlex"), base + QStringLiteral("/opt/app/bin/")},
+        {"no installed layout", base + QStringLiteral("/moved/bin"), QString(),
+         base + QStringLiteral("/moved/bin/")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::ProgramFolder(c.executableFolder, c.relative), c.expected) << c.what;
+}
