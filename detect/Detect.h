@@ -1,0 +1,82 @@
+// Finding the listings of a page by themselves: the repeated blocks that hold the records,
+// their fields and the page's next control, proposed as a declarative template.
+//
+// Works on plain data (the elements with their rendered boxes, as the page's engine
+// collected them), so that it is tested without an engine and bounded whatever the page.
+#pragma once
+
+#include "plugins/DeclarativeFormat.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace detect {
+
+// Where the element is drawn, in page coordinates (CSS pixels).
+struct Box {
+    double x = 0;
+    double y = 0;
+    double w = 0;
+    double h = 0;
+};
+
+struct Element {
+    int parent = -1; // index of the parent in Page::elements; -1 for the root
+    QString tag;     // lower case
+    QString id;
+    QStringList classes;
+    QString text; // the element's own text (its direct text nodes), blanks collapsed
+    QString href; // resolved, for links
+    QString rel;
+    QString ariaLabel;
+    QString ariaCurrent;
+    Box box;
+    bool visible = true;
+};
+
+// Elements in document order: a parent always comes before its children.
+struct Page {
+    QString url;
+    std::vector<Element> elements;
+    bool truncated = false; // the engine stopped collecting at its bound
+};
+
+// Bounds on the work whatever the page holds.
+inline constexpr int kMaxElements = 100000;
+inline constexpr int kMaxDepth = 256;
+inline constexpr int kMaxColumns = 30;
+inline constexpr int kMaxFieldsPerRecord = 400;
+
+enum class Kind { Text, Phone, Email, Web, Address, PostalCode, Price };
+
+// What a field's value holds, by its text.
+Kind recognise(const QString& value);
+QString kindName(Kind kind);
+
+struct Detection {
+    std::optional<declarative::Description> proposal; // none: no listings found
+    QString message;                                  // why there is no proposal
+    std::vector<int> records;                         // the record elements found
+    int nextElement = -1;                             // the next control, or -1
+};
+
+Detection detectListings(const Page& page);
+
+// The proposal as a template file (what ParseTemplate reads back).
+QByteArray templateJson(const declarative::Description& description);
+
+// The script run in the page that collects its elements; it answers a JSON text.
+QString collectScript(int maxElements = 20000);
+
+// The script's answer as a page; a malformed answer gives an error and no page.
+struct ParsedPage {
+    std::optional<Page> page;
+    QString error;
+};
+ParsedPage parseCollected(const QByteArray& json);
+
+} // namespace detect
