@@ -115,6 +115,29 @@ std::optional<platform::PageSnapshot> PageBrowser::snapshot() {
     return result->done ? std::move(result->value) : std::nullopt;
 }
 
+std::optional<QVariant> PageBrowser::runScript(const QString& script, int timeoutMs) {
+    if (m_state == State::Idle || platform::isShuttingDown())
+        return std::nullopt;
+    struct Result {
+        bool done = false;
+        std::optional<QVariant> value;
+    };
+    auto result = std::make_shared<Result>();
+    QEventLoop loop;
+    QPointer<QEventLoop> guard(&loop);
+    m_engine->runScript(script, [result, guard](std::optional<QVariant> v) {
+        result->done = true;
+        result->value = std::move(v);
+        if (guard)
+            guard->quit();
+    });
+    if (!result->done) {
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return result->done ? std::move(result->value) : std::nullopt;
+}
+
 IHTMLDocument2* PageBrowser::document() {
     const auto s = snapshot();
     if (!s)

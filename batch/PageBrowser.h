@@ -43,6 +43,9 @@ public:
     // The live document now, waiting at most the document timeout; none when the page
     // gives none in time.
     std::optional<platform::PageSnapshot> snapshot();
+    // Runs script in the page apart from its own scripts, waiting at most timeoutMs; none
+    // when the page answers nothing in time.
+    std::optional<QVariant> runScript(const QString& script, int timeoutMs);
     // The same as templates get it: a new reference, or null.
     IHTMLDocument2* document();
 

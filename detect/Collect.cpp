@@ -36,6 +36,10 @@ QString collectScript(int maxElements) {
   var sx = window.scrollX || 0, sy = window.scrollY || 0;
   var root = document.documentElement;
   if (!root) return JSON.stringify({url: location.href, truncated: false, e: []});
+  // A page without a view (the batch program's) is laid out zero pixels wide, which makes
+  // every box alike: it is measured at a common window's width, and left as it was.
+  var narrow = window.innerWidth < 200, oldWidth = root.style.minWidth;
+  if (narrow) root.style.minWidth = '1280px';
   var stack = [[root, -1, 0]];
   while (stack.length) {
     if (out.length >= max) { truncated = true; break; }
@@ -57,6 +61,7 @@ QString collectScript(int maxElements) {
     for (var k = el.lastElementChild; k; k = k.previousElementSibling)
       if (!skip[k.tagName]) stack.push([k, index, item[2] + 1]);
   }
+  if (narrow) root.style.minWidth = oldWidth;
   return JSON.stringify({url: location.href, truncated: truncated, e: out});
 })())JS")
         .arg(maxElements)

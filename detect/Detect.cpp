@@ -25,6 +25,7 @@ struct Tree {
     std::vector<int> textLen;   // own text of the subtree, summed
     std::vector<int> fields;    // elements of the subtree with own text
     std::vector<int> nthOfType; // 1-based among the siblings of the same tag
+    std::vector<int> nthOfKind; // 1-based among the siblings of the same tag and classes
     std::vector<char> aside;    // in navigation, header, footer or a side bar
 
     explicit Tree(const Page& page) : el(page.elements) {
@@ -35,6 +36,7 @@ struct Tree {
         textLen.assign(n, 0);
         fields.assign(n, 0);
         nthOfType.assign(n, 1);
+        nthOfKind.assign(n, 1);
         aside.assign(n, 0);
         for (int i = 0; i < n; ++i) {
             // A parent after its child would make a cycle: such an element becomes a root.
@@ -56,8 +58,13 @@ struct Tree {
         }
         for (int i = 0; i < n; ++i) {
             QHash<QString, int> seen;
-            for (int c : children[i])
+            QHash<QString, int> seenKind;
+            for (int c : children[i]) {
                 nthOfType[c] = ++seen[el[c].tag];
+                QStringList classes = el[c].classes;
+                classes.sort();
+                nthOfKind[c] = ++seenKind[el[c].tag + u'.' + classes.join(u'.')];
+            }
             const int p = parent[i];
             aside[i] = (p >= 0 && aside[p]) || isAsideElement(el[i]);
         }
@@ -543,8 +550,10 @@ std::vector<int> pathBelow(const Tree& t, int record, int e) {
 QString signatureOf(const Tree& t, const std::vector<int>& path) {
     QStringList parts;
     for (int s : path)
+        // By kind, not by place among all siblings: where an optional field is missing,
+        // the fields after it keep their signature.
         parts.append(t.el[s].tag + u'.' + usableClasses(t.el[s], true).join(u'.') + u':' +
-                     QString::number(t.nthOfType[s]));
+                     QString::number(t.nthOfKind[s]));
     return parts.join(u'>');
 }
 

@@ -142,8 +142,13 @@ TEST(DetectRecords, OptionalFieldMissingKeepsColumnsAligned) {
     EXPECT_EQ(recordsOf(d), cards);
     const auto* phone = column(*d.proposal, QStringLiteral("Phone"));
     ASSERT_NE(phone, nullptr);
-    // By class, not by place: where the phone is missing the street must not slip in.
+    // By class, not by place: where the phone is missing the street must not slip in, nor
+    // the street split in two columns.
     EXPECT_EQ(phone->select.text, QStringLiteral("span.phone"));
+    EXPECT_EQ(column(*d.proposal, QStringLiteral("Address 2")), nullptr);
+    const auto* street = column(*d.proposal, QStringLiteral("Address"));
+    ASSERT_NE(street, nullptr);
+    EXPECT_EQ(street->select.text, QStringLiteral("span.street"));
 }
 
 TEST(DetectRecords, AdvertisingBlocksBetweenRecordsAreLeftOut) {
