@@ -93,6 +93,11 @@ public:
     void navigate(capture::Browser b, const QString& url) override;
     IHTMLDocument2* document() override;
     QString address() override { return m_main.location(); }
+    // In-page turns (a "load more" button, endless scrolling) are scripts in the page.
+    std::optional<QVariant> evaluate(const QString& script) override {
+        m_document = {}; // the page may change under the script
+        return m_main.runScript(script, m_o.timeoutMs);
+    }
 
     // CaptureDisplay
     void setTitleStatus(const QString& text) override;

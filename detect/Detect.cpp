@@ -343,9 +343,10 @@ std::optional<Group> scoreGroup(const Tree& t, const std::vector<int>& members, 
             alike += std::abs(t.el[r].box.w - median) <= 0.25 * median ? 1 : 0;
         regular = static_cast<double>(alike) / n;
     }
-    double weight = (0.5 + 0.5 * regular) * std::log2(1 + std::min(g.avgFields, 8.0));
+    // What repeats in menus, headers, footers and side bars is the site's, not the listing.
     if (t.aside[g.records.front()])
-        weight *= 0.05;
+        return std::nullopt;
+    double weight = (0.5 + 0.5 * regular) * std::log2(1 + std::min(g.avgFields, 8.0));
     // A narrow column at the page's edge is a side bar, not the main area.
     if (pageWidth > 0 && median > 0 && median < 0.25 * pageWidth &&
         (centre < 0.2 * pageWidth || centre > 0.8 * pageWidth) && n < 4)
