@@ -314,6 +314,12 @@ std::optional<Group> scoreGroup(const Tree& t, const std::vector<int>& members, 
                         [&](const QString& c) { return t.el[m].classes.contains(c); }))
             g.records.push_back(m);
     }
+    // Records do not hold one another (nested blocks of one kind are markup, not a list).
+    std::vector<int> disjoint;
+    for (int r : g.records)
+        if (disjoint.empty() || r >= t.end[disjoint.back()])
+            disjoint.push_back(r);
+    g.records = std::move(disjoint);
     const int n = static_cast<int>(g.records.size());
     if (n == 0)
         return std::nullopt;
@@ -329,7 +335,7 @@ std::optional<Group> scoreGroup(const Tree& t, const std::vector<int>& members, 
     g.avgFields = fieldSum / n;
     centre /= n;
     // A record has something to put in columns; one text each is a menu or prose.
-    if (g.avgFields < 2 || g.text < 20)
+    if (g.avgFields < 1.5 || g.text < 20)
         return std::nullopt;
     const int p = t.parent[g.records.front()];
     if (n == 1 && (g.avgFields < 3 || p < 0 || !looksLikeListContainer(t.el[p])))

@@ -3,6 +3,7 @@
 // (precision and recall), fields in the right column, the next control, and the time to
 // detect a page of a thousand listings.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -208,6 +209,65 @@ TEST(DetectAccuracy, TheAccuracySetMeetsItsTargets) {
     EXPECT_GE(next, 0.95);
     ASSERT_GE(thousandDetectMs, 0);
     EXPECT_LT(thousandReadMs + thousandDetectMs, 300);
+}
+
+// Pages that try to make detection hang or fail: each gets an answer within the time a
+// user would wait, as one line, and never a crash.
+TEST(DetectAccuracy, HostilePagesGetAnAnswerInTime) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto write = [&](const QString& name, const QByteArray& body) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<!doctype html><html><body>" + body + "</body></html>");
+        return f.fileName();
+    };
+    QByteArray flat;
+    for (int i = 0; i < 100000; ++i)
+        flat += "<span>" + QByteArray::number(i) + "</span>";
+    QByteArray deep = QByteArray("<div>x").repeated(5000) + QByteArray("</div>").repeated(5000);
+    // Records in the markup, replaced every millisecond while the page is read.
+    QByteArray initial;
+    for (int i = 0; i < 300; ++i)
+        initial += "<div class=c><b>N" + QByteArray::number(i) + "</b><i>(319) 555-0" +
+                   QByteArray::number(100 + i) + "</i></div>";
+    QByteArray changing = "<div id=l>" + initial +
+                          "</div><script>var l = document.getElementById('l');"
+                          "setInterval(function () { l.innerHTML = ''; for (var i = 0; i < 300; "
+                          "++i) l.insertAdjacentHTML('beforeend', '<div class=c><b>N' + i + "
+                          "'</b><i>(319) 555-0' + (100 + i) + '</i></div>'); }, 1);</script>";
+    QByteArray many;
+    for (int i = 0; i < 20000; ++i)
+        many += "<div class=card><b>Firm " + QByteArray::number(i) + "</b><i>" +
+                QByteArray::number(1000 + i) + " Main St</i></div>";
+    const struct {
+        const char* name;
+        QByteArray body;
+        bool listings;
+    } cases[] = {
+        {"flat.html", flat, false},
+        {"deep.html", deep, false},
+        {"changing.html", changing, true},
+        {"many.html", many, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString page = write(QString::fromLatin1(c.name), c.body);
+        QElapsedTimer clock;
+        clock.start();
+        const Outcome r =
+            detect({QStringLiteral("--detect"), page, QStringLiteral("-o"),
+                    dir.filePath(QStringLiteral("out.csv")), QStringLiteral("--delay"),
+                    QStringLiteral("0"), QStringLiteral("--progress"), QStringLiteral("none"),
+                    QStringLiteral("--timeout"), QStringLiteral("30")});
+        EXPECT_LT(clock.elapsed(), 60000);
+        if (c.listings) {
+            EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        } else {
+            EXPECT_EQ(r.code, 2) << r.err.toStdString();
+            EXPECT_TRUE(r.err.contains(QStringLiteral("no listings found"))) << r.err.toStdString();
+        }
+    }
 }
 
 } // namespace

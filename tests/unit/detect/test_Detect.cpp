@@ -258,6 +258,15 @@ TEST(DetectRecords, NoListingsOnAnArticleOrAnEmptyPage) {
     EXPECT_FALSE(d.proposal);
     EXPECT_EQ(d.message, QStringLiteral("no listings found"));
 
+    // Blocks of one kind nested in one another, deeper than any page.
+    PageBuilder nested;
+    int parent = PageBuilder::kBody;
+    for (int i = 0; i < 3000; ++i)
+        parent = nested.add(parent, QStringLiteral("div"), {}, QStringLiteral("x"));
+    const auto deep = detect::detectListings(nested.page);
+    EXPECT_FALSE(deep.proposal);
+    EXPECT_EQ(deep.message, QStringLiteral("no listings found"));
+
     const auto empty = detect::detectListings(Page{});
     EXPECT_FALSE(empty.proposal);
     EXPECT_TRUE(empty.message.startsWith(QStringLiteral("no listings found")));
@@ -419,6 +428,24 @@ TEST(DetectBounds, HostilePagesEndQuickly) {
         EXPECT_LT(clock.elapsed(), 2000) << p->elements.size();
         EXPECT_TRUE(d.proposal || !d.message.isEmpty());
     }
+}
+
+TEST(DetectBounds, ARecordCutShortAtTheElementBoundKeepsTheRest) {
+    // The engine stops collecting at its bound, possibly inside a record: the records
+    // before it are still found.
+    PageBuilder b;
+    std::vector<int> items;
+    for (int i = 0; i < 50; ++i) {
+        const int c = b.add(PageBuilder::kBody, QStringLiteral("div"), QStringLiteral("card"));
+        items.push_back(c);
+        b.add(c, QStringLiteral("b"), {}, QStringLiteral("Firm %1").arg(i));
+        if (i < 49)
+            b.add(c, QStringLiteral("i"), {}, QStringLiteral("%1 Main St").arg(100 + i));
+    }
+    b.page.truncated = true;
+    const auto d = detect::detectListings(b.page);
+    ASSERT_TRUE(d.proposal) << d.message.toStdString();
+    EXPECT_EQ(recordsOf(d), items);
 }
 
 TEST(DetectBounds, AThousandListingsInWellUnderTheBudget) {
