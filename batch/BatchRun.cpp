@@ -612,22 +612,9 @@ int Run::detectTemplate() {
                 .arg(m_o.timeoutMs / 1000.0));
         return kBadInput;
     }
-    QElapsedTimer clock;
-    clock.start();
-    const std::optional<QVariant> answer = m_main.runScript(detect::collectScript(), m_o.timeoutMs);
-    const qint64 collectMs = clock.restart();
-    if (!answer || answer->typeId() != QMetaType::QString) {
-        say(QStringLiteral("the page %1 did not let its elements be read in time")
-                .arg(url.toString()));
-        return kBadInput;
-    }
-    const detect::ParsedPage page = detect::parseCollected(answer->toString().toUtf8());
-    if (!page.page) {
-        say(QStringLiteral("%1 on %2").arg(page.error, url.toString()));
-        return kBadInput;
-    }
-    const detect::Detection found = detect::detectListings(*page.page);
-    const qint64 detectMs = clock.elapsed();
+    const detect::PageDetection page = detect::detectInPage(
+        [this](const QString& script) { return m_main.runScript(script, m_o.timeoutMs); });
+    const detect::Detection& found = page.detection;
     if (!found.proposal) {
         say(QStringLiteral("%1 on %2").arg(found.message, url.toString()));
         return kBadInput;
@@ -652,10 +639,10 @@ int Run::detectTemplate() {
                 .arg(found.records.size())
                 .arg(found.proposal->records.text, names.join(QStringLiteral(", ")),
                      nextText(found.proposal->next))
-                .arg(collectMs)
-                .arg(detectMs)
-                .arg(page.page->truncated ? QStringLiteral(" (only the page's first elements)")
-                                          : QString()));
+                .arg(page.readMs)
+                .arg(page.detectMs)
+                .arg(page.truncated ? QStringLiteral(" (only the page's first elements)")
+                                    : QString()));
     }
     m_o.templatePath = file;
     return kCompleted;

@@ -2,6 +2,7 @@
 // reading of its answer, and the proposal written as a template file.
 #include "detect/Detect.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -166,6 +167,53 @@ QByteArray templateJson(const declarative::Description& d) {
     }
     out += "\n}\n";
     return out;
+}
+
+PageDetection detectInPage(const ScriptRunner& run) {
+    PageDetection out;
+    QElapsedTimer clock;
+    clock.start();
+    const std::optional<QVariant> answer = run(collectScript());
+    out.readMs = clock.restart();
+    if (!answer || answer->typeId() != QMetaType::QString) {
+        out.detection.message = QStringLiteral("the page did not let its elements be read in time");
+        return out;
+    }
+    const ParsedPage page = parseCollected(answer->toString().toUtf8());
+    if (!page.page) {
+        out.detection.message = page.error;
+        return out;
+    }
+    out.truncated = page.page->truncated;
+    out.detection = detectListings(*page.page);
+    out.detectMs = clock.elapsed();
+    return out;
+}
+
+QString outlineScript(const declarative::Query& records) {
+    return QStringLiteral(R"((function (q, x) {
+  try {
+    var list = [];
+    if (x) {
+      var r = document.evaluate(q, document, null, XPathResult.ORDERED_NODE_SNAPSHOT_TYPE, null);
+      for (var i = 0; i < r.snapshotLength; ++i) list.push(r.snapshotItem(i));
+    } else {
+      list = document.querySelectorAll(q);
+    }
+    var n = 0;
+    for (var k = 0; k < list.length; ++k) {
+      if (!(list[k] instanceof Element)) continue;
+      list[k].style.outline = '2px solid #d22';
+      list[k].style.outlineOffset = '-2px';
+      ++n;
+    }
+    return n;
+  } catch (e) {
+    return -1;
+  }
+})(%1, %2))")
+        .arg(QString::fromUtf8(quoted(records.text)),
+             records.xpath ? QStringLiteral("true") : QStringLiteral("false"));
 }
 
 } // namespace detect

@@ -10,6 +10,9 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+
+#include <functional>
 
 #include <optional>
 #include <vector>
@@ -78,5 +81,21 @@ struct ParsedPage {
     QString error;
 };
 ParsedPage parseCollected(const QByteArray& json);
+
+// Detection of the page on show, through whatever runs scripts in it (a window's browser,
+// the batch program's page): its elements read in one pass, then detected. Where the page
+// gives no answer in time, or a wrong one, there is no proposal and the message says why.
+struct PageDetection {
+    Detection detection;
+    bool truncated = false; // only the page's first elements were read
+    qint64 readMs = 0;
+    qint64 detectMs = 0;
+};
+using ScriptRunner = std::function<std::optional<QVariant>(const QString& script)>;
+PageDetection detectInPage(const ScriptRunner& run);
+
+// A script that outlines the records in the page on show and answers how many it
+// outlined (-1 when the selector fails there).
+QString outlineScript(const declarative::Query& records);
 
 } // namespace detect

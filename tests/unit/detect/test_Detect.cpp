@@ -539,3 +539,46 @@ TEST(DetectCollected, AnswersOfThePageScript) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(DetectInPage, ThroughAScriptRunner) {
+    // A page whose engine answers the collecting script with a small list.
+    QByteArray elements = R"([-1,"html","","","","","","","",0,0,1000,900,1],)"
+                          R"([0,"body","","","","","","","",0,0,1000,900,1],)"
+                          R"([1,"ul","","results","","","","","",0,0,800,600,1])";
+    for (int i = 0; i < 4; ++i) {
+        const int li = 3 + i * 3;
+        elements +=
+            QStringLiteral(R"(,[2,"li","","","","","","","",0,%1,800,50,1])"
+                           R"(,[%2,"b","","","Firm %3","","","","",0,%1,200,20,1])"
+                           R"(,[%2,"span","","","(319) 555-01%3%3","","","","",0,%1,200,20,1])")
+                .arg(i * 60)
+                .arg(li)
+                .arg(i)
+                .toUtf8();
+    }
+    const QString answer = QString::fromUtf8(
+        R"({"url":"https://x.example/","truncated":false,"e":[)" + elements + "]}");
+    QString asked;
+    const auto found = detect::detectInPage([&](const QString& script) {
+        asked = script;
+        return std::optional<QVariant>(answer);
+    });
+    EXPECT_EQ(asked, detect::collectScript());
+    ASSERT_TRUE(found.detection.proposal) << found.detection.message.toStdString();
+    EXPECT_EQ(found.detection.records.size(), 4u);
+    EXPECT_EQ(found.detection.proposal->records.text, QStringLiteral("li"));
+    EXPECT_FALSE(found.truncated);
+
+    // No answer in time, an answer of the wrong type, a wrong text: a message, no proposal.
+    const std::vector<std::optional<QVariant>> failures = {std::nullopt, QVariant(42),
+                                                           QVariant(QStringLiteral("{\"e\": 1}"))};
+    for (const auto& f : failures) {
+        const auto r = detect::detectInPage([&](const QString&) { return f; });
+        EXPECT_FALSE(r.detection.proposal);
+        EXPECT_FALSE(r.detection.message.isEmpty());
+    }
+}
+
+} // namespace
