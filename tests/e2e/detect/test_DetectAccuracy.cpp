@@ -270,4 +270,42 @@ TEST(DetectAccuracy, HostilePagesGetAnAnswerInTime) {
     }
 }
 
+// --save-template with a template: the declarative file the run used, copied as it is; a
+// compiled one has no text and is refused before the run, in one line.
+TEST(DetectBatch, SaveTemplateKeepsTheDeclarativeTemplateUsed) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString bin = QStringLiteral(TRAWLEX_PROGRAM_DIR);
+    const QString page = bin + QStringLiteral("/demo/results-1.html");
+    const QString copy = dir.filePath(QStringLiteral("copy.orp.json"));
+    const QStringList common = {QStringLiteral("-o"),
+                                dir.filePath(QStringLiteral("out.csv")),
+                                QStringLiteral("--pages"),
+                                QStringLiteral("1"),
+                                QStringLiteral("--delay"),
+                                QStringLiteral("0"),
+                                QStringLiteral("--progress"),
+                                QStringLiteral("none"),
+                                QStringLiteral("--save-template"),
+                                copy};
+
+    const QString declarative = bin + QStringLiteral("/us_demo_directory.orp.json");
+    const Outcome kept = detect(QStringList{declarative, page} + common);
+    EXPECT_EQ(kept.code, 0) << kept.err.toStdString();
+    QFile source(declarative);
+    QFile written(copy);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), source.readAll());
+    written.close();
+    QFile::remove(copy);
+
+    const Outcome refused =
+        detect(QStringList{bin + QStringLiteral("/us_demo_directory.orp"), page} + common);
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("compiled template")))
+        << refused.err.toStdString();
+    EXPECT_FALSE(QFile::exists(copy));
+}
+
 } // namespace
