@@ -12,7 +12,7 @@ namespace detect {
 namespace {
 
 // The largest answer read; a page at the element bound stays well below it.
-constexpr qsizetype kMaxAnswerBytes = 64 * 1024 * 1024;
+constexpr qsizetype kMaxAnswerBytes = qsizetype{64} * 1024 * 1024;
 constexpr qsizetype kMaxText = 300;
 
 QString capped(const QJsonValue& v, qsizetype limit) {
