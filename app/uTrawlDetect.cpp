@@ -4,6 +4,7 @@
 #include "app/uTrawlMain.h"
 
 #include "browser/OrvoBrowser.h"
+#include "capture/CaptureController.h"
 #include "detect/Detect.h"
 #include "platform/Dialogs.h"
 #include "platform/StatusBar.h"
@@ -63,6 +64,11 @@ void TfrmTrawl::acDetectListingsExecute() {
     if (!WB || m_templates.current() != current)
         return;
     WB->RunScript(detect::outlineScript(proposal.records));
+    // The grid previews this page's rows: a capture of the page on show alone. Capture
+    // later takes this page again (its rows are not added twice) and turns the pages.
+    m_capture->setAutoTurn(false);
+    m_capture->capture();
+    m_capture->setAutoTurn(cbAutoTurn->isChecked());
     osb->setText(3, QStringLiteral("%1 listings found on this page; Capture takes them, Save "
                                    "Template keeps the template")
                         .arg(found.detection.records.size())

@@ -109,12 +109,15 @@ TEST_F(DetectWindowE2E, DetectCaptureAndSaveTheTemplate) {
     ASSERT_TRUE(outlined);
     EXPECT_EQ(outlined->toInt(), 10);
     EXPECT_TRUE(save->isEnabled());
-
-    // Capture as with a loaded template: both pages through the detected next control.
-    ui(*window).spSpeed()->setValue(0);
-    ui(*window).acCapture()->trigger();
+    // The grid previews the page's rows under the proposed captions.
     const auto* grid = qobject_cast<capture::TGridModel*>(ui(*window).lv()->model());
     ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->rows(), 10);
+
+    // Capture as with a loaded template: both pages through the detected next control, the
+    // previewed rows not added twice.
+    ui(*window).spSpeed()->setValue(0);
+    ui(*window).acCapture()->trigger();
     EXPECT_EQ(grid->rows(), 17);
     EXPECT_TRUE(ui(*window).WB()->LocationURL().endsWith(QStringLiteral("cards-relnext-2.html")));
 
