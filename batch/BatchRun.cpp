@@ -93,10 +93,9 @@ public:
     void navigate(capture::Browser b, const QString& url) override;
     IHTMLDocument2* document() override;
     QString address() override { return m_main.location(); }
-    // In-page turns (a "load more" button, endless scrolling) are scripts in the page.
+    // Click and scroll page turns count and act in the live page.
     std::optional<QVariant> evaluate(const QString& script) override {
-        m_document = {}; // the page may change under the script
-        return m_main.runScript(script, m_o.timeoutMs);
+        return m_main.runScript(script);
     }
 
     // CaptureDisplay
@@ -613,7 +612,7 @@ int Run::detectTemplate() {
         return kBadInput;
     }
     const detect::PageDetection page = detect::detectInPage(
-        [this](const QString& script) { return m_main.runScript(script, m_o.timeoutMs); });
+        [this](const QString& script) { return m_main.runScript(script); });
     const detect::Detection& found = page.detection;
     if (!found.proposal) {
         say(QStringLiteral("%1 on %2").arg(found.message, url.toString()));

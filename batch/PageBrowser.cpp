@@ -92,19 +92,20 @@ void PageBrowser::waitFor(int ms) {
     loop.exec();
 }
 
-std::optional<platform::PageSnapshot> PageBrowser::snapshot() {
+// One answer of the engine, waited for in an event loop bounded by the document timeout.
+template <typename T, typename Ask> std::optional<T> PageBrowser::answer(Ask ask) {
     if (m_state == State::Idle || platform::isShuttingDown())
         return std::nullopt;
     struct Result {
         bool done = false;
-        std::optional<platform::PageSnapshot> value;
+        std::optional<T> value;
     };
     auto result = std::make_shared<Result>();
     QEventLoop loop;
     QPointer<QEventLoop> guard(&loop);
-    m_engine->readDocument([result, guard](std::optional<platform::PageSnapshot> s) {
+    ask([result, guard](std::optional<T> v) {
         result->done = true;
-        result->value = std::move(s);
+        result->value = std::move(v);
         if (guard)
             guard->quit();
     });
@@ -115,27 +116,14 @@ std::optional<platform::PageSnapshot> PageBrowser::snapshot() {
     return result->done ? std::move(result->value) : std::nullopt;
 }
 
-std::optional<QVariant> PageBrowser::runScript(const QString& script, int timeoutMs) {
-    if (m_state == State::Idle || platform::isShuttingDown())
-        return std::nullopt;
-    struct Result {
-        bool done = false;
-        std::optional<QVariant> value;
-    };
-    auto result = std::make_shared<Result>();
-    QEventLoop loop;
-    QPointer<QEventLoop> guard(&loop);
-    m_engine->runScript(script, [result, guard](std::optional<QVariant> v) {
-        result->done = true;
-        result->value = std::move(v);
-        if (guard)
-            guard->quit();
-    });
-    if (!result->done) {
-        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return result->done ? std::move(result->value) : std::nullopt;
+std::optional<platform::PageSnapshot> PageBrowser::snapshot() {
+    return answer<platform::PageSnapshot>(
+        [this](auto done) { m_engine->readDocument(std::move(done)); });
+}
+
+std::optional<QVariant> PageBrowser::runScript(const QString& script) {
+    return answer<QVariant>(
+        [this, &script](auto done) { m_engine->runScript(script, std::move(done)); });
 }
 
 IHTMLDocument2* PageBrowser::document() {

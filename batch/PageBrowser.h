@@ -43,17 +43,18 @@ public:
     // The live document now, waiting at most the document timeout; none when the page
     // gives none in time.
     std::optional<platform::PageSnapshot> snapshot();
-    // Runs script in the page apart from its own scripts, waiting at most timeoutMs; none
-    // when the page answers nothing in time.
-    std::optional<QVariant> runScript(const QString& script, int timeoutMs);
     // The same as templates get it: a new reference, or null.
     IHTMLDocument2* document();
+    // Runs script in the live page, apart from the page's own scripts: its value, or none
+    // when the page gives none in time.
+    std::optional<QVariant> runScript(const QString& script);
 
 signals:
     void loadEnded();
 
 private:
     void onFinished(platform::LoadOutcome outcome);
+    template <typename T, typename Ask> std::optional<T> answer(Ask ask);
 
     std::unique_ptr<platform::BrowserEngine> m_engine;
     QTimer m_limit;

@@ -387,6 +387,10 @@ QString InPageActionScript(NextKind kind, const Query& button) {
     if (!s)
         return false;
     window.scrollTo(0, s.scrollHeight);
+    // A page without a view (the batch program's) has no viewport and is sent no scroll
+    // events: the page is told as a browser on screen would tell it.
+    if (window.innerHeight === 0)
+        window.dispatchEvent(new Event('scroll'));
     return true;
 })())");
     if (kind != NextKind::Click)

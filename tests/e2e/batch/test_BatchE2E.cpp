@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include "tests/support/InPagePages.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -266,6 +268,45 @@ TEST_F(BatchE2E, HomePageOfTheSourceTreesTemplate) {
     ASSERT_FALSE(o.lines().isEmpty());
     EXPECT_EQ(QJsonDocument::fromJson(o.lines().first().toUtf8()).object().value("url").toString(),
               QUrl::fromLocalFile(kBin + QStringLiteral("/demo/index.html")).toString());
+}
+
+// Templates that turn their pages inside the page: the run clicks and scrolls as the
+// window does and takes every listing once, to the end of the page.
+TEST_F(BatchE2E, InPageTurnsClickAndScrollToTheEnd) {
+    const struct {
+        const char* kind;
+        const char* next;
+        const char* press; // empty: the endless page
+        int rows;
+    } cases[] = {
+        {"click", R"({"click": "#more"})", kAddTenUntilForty, 40},
+        {"scroll", R"({"scroll": true, "max": 3})", "", 40},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        const QString page = path(QString::fromLatin1(c.kind) + QStringLiteral(".html"));
+        QFile html(page);
+        ASSERT_TRUE(html.open(QIODevice::WriteOnly));
+        html.write(*c.press ? loadMorePage(QString::fromLatin1(c.press)) : kEndlessPage);
+        html.close();
+        const QString tpl = path(QString::fromLatin1(c.kind) + QStringLiteral(".orp.json"));
+        QFile t(tpl);
+        ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+        t.write(QStringLiteral(R"({"trawlex": 1, "name": "IN-PAGE", "home": "%1",
+            "records": "li.item", "columns": [{"name": "Name", "select": ".n"}], "next": %2})")
+                    .arg(QUrl::fromLocalFile(page).toString(), QString::fromLatin1(c.next))
+                    .toUtf8());
+        t.close();
+        const QString out = QString::fromLatin1(c.kind) + QStringLiteral(".csv");
+        const Outcome o = run({tpl, "-o", out, "--delay", "0"});
+        ASSERT_EQ(o.code, 0) << o.err.toStdString();
+        const QList<QStringList> rows = csvRows(readAll(path(out)));
+        ASSERT_EQ(rows.size(), c.rows + 1);
+        QSet<QString> expected;
+        for (int i = 0; i < c.rows; ++i)
+            expected.insert(QStringLiteral("Listing %1").arg(i));
+        EXPECT_EQ(joined(rows), expected);
+    }
 }
 
 TEST_F(BatchE2E, BadInputEndsWithOneLineAndItsCode) {
