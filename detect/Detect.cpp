@@ -634,8 +634,11 @@ bool isHttpLink(const QString& href) {
            href.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive);
 }
 
+// The columns of the records; region becomes the country of their telephone numbers, when
+// they have a clear one.
 std::vector<declarative::Column> proposeColumns(const Tree& t, const std::vector<int>& all,
-                                                const QString& pageUrl) {
+                                                const QString& pageUrl, QString* region) {
+    std::vector<QString> phones;
     // Records spread over the page stand for all of them.
     std::vector<int> records;
     const std::size_t stride = all.size() / kMaxSampledRecords + 1;
@@ -724,6 +727,8 @@ std::vector<declarative::Column> proposeColumns(const Tree& t, const std::vector
                                                      : declarative::Clean::Text;
             textColumn.width = kind == Kind::Text ? 200 : 150;
             textColumn.key = kind == Kind::Phone || kind == Kind::Email;
+            if (kind == Kind::Phone)
+                phones.insert(phones.end(), texts.begin(), texts.end());
             columns.push_back(textColumn);
         }
         if (slot.link && isHttpLink(href) && static_cast<int>(columns.size()) < kMaxColumns) {
@@ -742,6 +747,7 @@ std::vector<declarative::Column> proposeColumns(const Tree& t, const std::vector
         columns.push_back(whole);
     }
     columns.front().key = true;
+    *region = phoneRegion(phones);
     return columns;
 }
 
@@ -1050,7 +1056,7 @@ Detection detectListings(const Page& page) {
     desc.version = QStringLiteral("1.0");
     desc.home = page.url;
     desc.records.text = cssOf(recordsSelector(t, group->records));
-    desc.columns = proposeColumns(t, group->records, page.url);
+    desc.columns = proposeColumns(t, group->records, page.url, &desc.region);
     const NextFound next = findNext(t, group->records);
     desc.next = next.next;
     d.nextElement = next.element;

@@ -60,6 +60,10 @@ enum class Kind { Text, Phone, Email, Web, Address, PostalCode, Price };
 Kind recognise(const QString& value);
 QString kindName(Kind kind);
 
+// The country (two letters) whose numbering most of these telephone numbers, written
+// without a country code, are valid in; empty when there is no clear one.
+QString phoneRegion(const std::vector<QString>& numbers);
+
 struct Detection {
     std::optional<declarative::Description> proposal; // none: no listings found
     QString message;                                  // why there is no proposal

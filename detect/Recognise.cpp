@@ -44,6 +44,41 @@ bool isPhone(const QString& text) {
 
 } // namespace
 
+QString phoneRegion(const std::vector<QString>& numbers) {
+    using i18n::phonenumbers::PhoneNumber;
+    using i18n::phonenumbers::PhoneNumberUtil;
+    const PhoneNumberUtil* util = PhoneNumberUtil::GetInstance();
+    const char* regions[] = {"US", "GB", "DE", "FR"};
+    int valid[4] = {0, 0, 0, 0};
+    int national = 0;
+    for (const QString& n : numbers) {
+        const QString t = n.trimmed();
+        if (t.isEmpty() || t.startsWith(u'+') || t.startsWith(QStringLiteral("00")) ||
+            t.size() > 40)
+            continue;
+        ++national;
+        for (int r = 0; r < 4; ++r) {
+            PhoneNumber number;
+            if (util->Parse(t.toStdString(), regions[r], &number) ==
+                    PhoneNumberUtil::NO_PARSING_ERROR &&
+                util->IsValidNumber(number))
+                ++valid[r];
+        }
+    }
+    // One country for most numbers, and no other as likely: a guess either way is worse
+    // than numbers left as written.
+    int best = 0;
+    for (int r = 1; r < 4; ++r)
+        if (valid[r] > valid[best])
+            best = r;
+    int tied = 0;
+    for (int r = 0; r < 4; ++r)
+        tied += valid[r] == valid[best] ? 1 : 0;
+    if (national == 0 || tied > 1 || valid[best] * 10 < national * 6)
+        return {};
+    return QString::fromLatin1(regions[best]);
+}
+
 Kind recognise(const QString& value) {
     const QString t = value.trimmed();
     if (t.isEmpty() || t.size() > 300)

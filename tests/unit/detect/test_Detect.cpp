@@ -108,6 +108,8 @@ TEST(DetectRecords, CardsAmongMenusAndFooterWithNamedColumns) {
     ASSERT_NE(phone, nullptr);
     EXPECT_EQ(phone->select.text, QStringLiteral("span.phone"));
     EXPECT_EQ(phone->clean, declarative::Clean::Phone);
+    // Written without a country code, the numbers are North American ones.
+    EXPECT_EQ(p.region, QStringLiteral("US"));
     const auto* mail = column(p, QStringLiteral("E-mail"));
     ASSERT_NE(mail, nullptr);
     EXPECT_EQ(mail->attribute, QStringLiteral("href"));

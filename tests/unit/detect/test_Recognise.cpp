@@ -50,4 +50,27 @@ TEST(Recognise, LongOrStrangeTextIsText) {
     EXPECT_EQ(detect::recognise(QStringLiteral("++++++++++++")), detect::Kind::Text);
 }
 
+TEST(Recognise, TheCountryOfNumbersWithoutACountryCode) {
+    const struct {
+        std::vector<const char*> numbers;
+        const char* region;
+    } cases[] = {
+        {{"(319) 362-4100", "319-363-2211", "(515) 281-5011"}, "US"},
+        {{"020 7946 0018", "0161 496 0000", "020 7946 0123"}, "GB"},
+        {{"030 1234567", "089 12345678", "040 2233445"}, "DE"},
+        // With the country code the numbers need no region.
+        {{"+1 319-362-4100", "+44 20 7946 0018"}, ""},
+        // No country for most of them.
+        {{"12", "hello", ""}, ""},
+        {{}, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<QString> numbers;
+        for (const char* n : c.numbers)
+            numbers.push_back(QString::fromUtf8(n));
+        EXPECT_EQ(detect::phoneRegion(numbers).toStdString(), c.region)
+            << (c.numbers.empty() ? "" : c.numbers.front());
+    }
+}
+
 } // namespace
