@@ -61,16 +61,19 @@ void TfrmTrawl::acDetectListingsExecute() {
     while (WB && WB->ReadyState() != platform::READYSTATE_COMPLETE && clock.elapsed() < 20000 &&
            !platform::isShuttingDown())
         platform::tickwait(20);
-    if (!WB || m_templates.current() != current)
+    if (!WB || isClosing() || m_templates.current() != current)
         return;
     WB->RunScript(detect::outlineScript(proposal.records));
     // The grid previews this page's rows: a capture of the page on show alone. Capture
     // later takes this page again (its rows are not added twice) and turns the pages.
-    m_capture->setAutoTurn(false);
-    m_capture->capture();
-    m_capture->setAutoTurn(cbAutoTurn->isChecked());
-    osb->setText(3, QStringLiteral("%1 listings found on this page; Capture takes them, Save "
-                                   "Template keeps the template")
+    if (m_capture && !isClosing()) {
+        m_capture->setAutoTurn(false);
+        m_capture->capture();
+        if (m_capture)
+            m_capture->setAutoTurn(cbAutoTurn->isChecked());
+    }
+    osb->setText(3, QStringLiteral("%1 listings found on this page: Capture takes every "
+                                   "page, Save Template keeps the template")
                         .arg(found.detection.records.size())
                         .toHtmlEscaped());
     acSaveTemplate->setEnabled(true);
