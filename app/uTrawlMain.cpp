@@ -96,6 +96,9 @@ void TfrmTrawl::buildActions() {
     make(acCapture, "acCapture", QStringLiteral("Capture"));
     make(acResumeCapture, "acResumeCapture", QStringLiteral("Resume Capture"));
     acResumeCapture->setEnabled(false); // until a restore brings an interrupted run
+    make(acDetectListings, "acDetectListings", QStringLiteral("Detect Listings"));
+    make(acSaveTemplate, "acSaveTemplate", QStringLiteral("Save Template"));
+    acSaveTemplate->setEnabled(false); // until listings are detected
     make(adDeduplicate, "adDeduplicate", QStringLiteral("Duplicates"));
     make(acDelete, "acDelete", QStringLiteral("Delete"));
     make(acClearGrid, "acClearGrid", QStringLiteral("Clear"));
@@ -184,6 +187,9 @@ void TfrmTrawl::buildSideBar() {
     itiResume->setIcon(stdIcon(QStyle::SP_MediaSeekForward));
     itiResume->setAccessibleName(QStringLiteral("Resume Capture"));
     itiResume->setEnabled(false);
+    itiDetect = vpl->addItem(QStringLiteral("itiDetect"), QStringLiteral("Detect Listings"));
+    itiDetect->setIcon(stdIcon(QStyle::SP_FileDialogContentsView));
+    itiDetect->setAccessibleName(QStringLiteral("Detect Listings"));
 
     cbAutoTurn = new QCheckBox(QStringLiteral("Automatic Page Turn"), vpl);
     cbAutoTurn->setObjectName(QStringLiteral("cbAutoTurn"));
@@ -299,6 +305,15 @@ void TfrmTrawl::buildWebPage() {
     tbbResume->setAccessibleName(QStringLiteral("Resume Capture"));
     tbbResume->setToolTip(QStringLiteral("Resume Capture"));
     tbbResume->setEnabled(false);
+    tbbDetect = addButton(tbData, "tbbDetect", {}, stdIcon(QStyle::SP_FileDialogContentsView),
+                          acDetectListings);
+    tbbDetect->setAccessibleName(QStringLiteral("Detect Listings"));
+    tbbDetect->setToolTip(QStringLiteral("Detect Listings"));
+    tbbSaveTemplate = addButton(tbData, "tbbSaveTemplate", {}, stdIcon(QStyle::SP_DialogSaveButton),
+                                acSaveTemplate);
+    tbbSaveTemplate->setAccessibleName(QStringLiteral("Save Template"));
+    tbbSaveTemplate->setToolTip(QStringLiteral("Save Template"));
+    tbbSaveTemplate->setEnabled(false);
 
     // Design hints that the language table replaces at start-up.
     setHint("tbbBack", QStringLiteral("Go back"));
@@ -444,6 +459,10 @@ void TfrmTrawl::connectCommands() {
     on(acSetWantsEmail, &TfrmTrawl::acSetWantsEmailExecute);
     on(acCapture, &TfrmTrawl::acCaptureExecute);
     on(acResumeCapture, &TfrmTrawl::acResumeCaptureExecute);
+    on(acDetectListings, &TfrmTrawl::acDetectListingsExecute);
+    on(acSaveTemplate, &TfrmTrawl::acSaveTemplateExecute);
+    connect(acSaveTemplate, &QAction::changed, this,
+            [this] { tbbSaveTemplate->setEnabled(acSaveTemplate->isEnabled()); });
     on(adDeduplicate, &TfrmTrawl::adDeduplicateExecute);
     on(acDelete, &TfrmTrawl::acDeleteExecute);
     on(acClearGrid, &TfrmTrawl::acClearGridExecute);
@@ -458,6 +477,7 @@ void TfrmTrawl::connectCommands() {
     connect(mnPopSilent, &QMenu::aboutToShow, this, guarded([this] { mnPopSilentPopup(); }));
     connect(itiCapture, &QPushButton::clicked, this, guarded([this] { itiCaptureItemClick(); }));
     connect(itiResume, &QPushButton::clicked, acResumeCapture, &QAction::trigger);
+    connect(itiDetect, &QPushButton::clicked, acDetectListings, &QAction::trigger);
     connect(itiSaveGrid, &QPushButton::clicked, this, guarded([this] { itiSaveGridItemClick(); }));
     connect(itiClose, &QPushButton::clicked, this, guarded([this] { itiCloseItemClick(); }));
     connect(mmIndic, &platform::UpperCaseMemo::clicked, this, [this] { mmIndicClick(); });

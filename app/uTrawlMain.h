@@ -159,6 +159,10 @@ public:
     int gridRowCount() const;
     bool isCaptureRunning() const;
     void acResumeCaptureExecute();
+
+    // --- detection: the listings of the page on show as a template (app/uTrawlDetect.cpp) ---
+    void acDetectListingsExecute();
+    void acSaveTemplateExecute();
     // Opens the capture journal, restores the last grid and says what happened.
     void OpenJournal();
     void showJournalWarning();
@@ -212,6 +216,7 @@ private:
     platform::SideBarHeader* hiBrowse = nullptr;
     platform::SideBarItem* itiCapture = nullptr;
     platform::SideBarItem* itiResume = nullptr;
+    platform::SideBarItem* itiDetect = nullptr;
     QCheckBox* cbAutoTurn = nullptr;
     QLabel* spSpeedLabel = nullptr;
     QSpinBox* spSpeed = nullptr;
@@ -245,6 +250,8 @@ private:
     QToolButton* tbbArobase = nullptr;
     QToolButton* tbbCapture = nullptr;
     QToolButton* tbbResume = nullptr;
+    QToolButton* tbbDetect = nullptr;
+    QToolButton* tbbSaveTemplate = nullptr;
 
     platform::ToolDock* dpData = nullptr;
     QToolBar* tbDelete = nullptr;
@@ -291,6 +298,8 @@ private:
     QAction* acSetWantsEmail = nullptr;
     QAction* acCapture = nullptr;
     QAction* acResumeCapture = nullptr;
+    QAction* acDetectListings = nullptr;
+    QAction* acSaveTemplate = nullptr;
     QAction* adDeduplicate = nullptr;
     QAction* acDelete = nullptr;
     QAction* acClearGrid = nullptr;
@@ -310,6 +319,9 @@ private:
     // The current template. A command that calls into it holds a copy for the call: the
     // template may be replaced while the call waits for a browser, and must outlive it.
     TemplateSession m_templates;
+    // The last detected template as it is saved (its home the page it was found on).
+    QByteArray m_detectedTemplate;
+    QString m_detectedName;
     // --- export: fields ---
     std::unique_ptr<exporter::ExportController> m_export; // the save commands
     // --- support: fields ---

@@ -4,6 +4,7 @@
 #include "batch/Progress.h"
 #include "batch/Robots.h"
 #include "capture/CaptureController.h"
+#include "detect/Detect.h"
 #include "export/GridModelSource.h"
 #include "export/SaveCommand.h"
 #include "journal/Journal.h"
@@ -60,7 +61,11 @@ QString journalFolder(const Options& o) {
         base = QDir::homePath() + QStringLiteral("/.local/state");
     const QString output =
         o.output == u"-" ? QStringLiteral("-") : QFileInfo(o.output).absoluteFilePath();
-    const QByteArray key = (QFileInfo(o.templatePath).absoluteFilePath() + u'\n' + output).toUtf8();
+    // A detected template kept nowhere has no file of its own: the page names the run.
+    const QString source = o.detect && o.saveTemplate.isEmpty()
+                               ? QStringLiteral("detect:") + addressOf(o.startUrl).toString()
+                               : QFileInfo(o.templatePath).absoluteFilePath();
+    const QByteArray key = (source + u'\n' + output).toUtf8();
     const QString id = QString::fromLatin1(
         QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(16));
     return base + QStringLiteral("/trawlex/batch/") + id;
@@ -128,10 +133,12 @@ private:
             m_controller->setRunning(false);
     }
     int finish(int code);
+    int detectTemplate();
+    int saveTemplate();
     bool openJournal(QString& start);
     void journalNote(const journal::Status& status);
 
-    const Options& m_o;
+    Options m_o; // with detection, the template file is known only once the page is read
     QStringList m_arguments;
     PageBrowser m_main;
     PageBrowser m_service;
@@ -139,7 +146,8 @@ private:
     capture::CaptureController* m_controller = nullptr;
     journal::Journal m_journal;
     bool m_journalWarned = false;
-    int m_journaledRows = 0; // grid rows the journal holds
+    int m_journaledRows = 0;  // grid rows the journal holds
+    QTemporaryDir m_detected; // the detected template when it is not to be kept
     QNetworkAccessManager m_network;
     QHash<QString, RobotsAnswer> m_robots;
     QElapsedTimer m_clock;
@@ -420,6 +428,10 @@ int Run::exec() {
         say(problem);
         return kBadInput;
     }
+    if (m_o.detect) {
+        if (const int code = detectTemplate(); code != kCompleted)
+            return code;
+    }
     if (!QFileInfo(m_o.templatePath).isFile() || !QFileInfo(m_o.templatePath).isReadable()) {
         say(QStringLiteral("cannot read the template %1").arg(m_o.templatePath));
         return kBadInput;
@@ -434,6 +446,10 @@ int Run::exec() {
         return kBadInput;
     }
     std::shared_ptr<TPlugin> plugin = std::move(load.plugin);
+    if (!m_o.detect && !m_o.saveTemplate.isEmpty()) {
+        if (const int code = saveTemplate(); code != kCompleted)
+            return code;
+    }
 
     capture::CaptureController controller(*this, [&] { return plugin; });
     controller.setDisplay(this);
@@ -536,6 +552,122 @@ int Run::exec() {
     else if (!m_failure.isEmpty())
         code = kFailedPartWay;
     return finish(code);
+}
+
+namespace {
+
+QString nextText(const declarative::Next& n) {
+    const QString selector =
+        (n.selector.xpath ? QStringLiteral("xpath:") : QString()) + n.selector.text;
+    switch (n.kind) {
+    case declarative::NextKind::Link:
+        return QStringLiteral("the link %1").arg(selector);
+    case declarative::NextKind::Click:
+        return QStringLiteral("clicking %1").arg(selector);
+    case declarative::NextKind::Scroll:
+        return QStringLiteral("scrolling");
+    case declarative::NextKind::Url:
+        return n.url;
+    case declarative::NextKind::None:
+        break;
+    }
+    return QStringLiteral("none");
+}
+
+} // namespace
+
+// Reads the start page, finds its listings and writes them as a template file, which the
+// run then uses like any other. kCompleted, or the exit code of the refusal (said why).
+int Run::detectTemplate() {
+    const QUrl url = addressOf(m_o.startUrl);
+    if (!url.isValid() || url.isEmpty()) {
+        say(QStringLiteral("\"%1\" is not an address").arg(m_o.startUrl));
+        return kBadInput;
+    }
+    if (!m_o.ignoreRobots && !robotsUrlOf(url).isEmpty()) {
+        const RobotsAnswer& robots = robotsFor(url);
+        if (!robots.noAnswer.isEmpty()) {
+            say(QStringLiteral("the start address %1 does not answer: %2")
+                    .arg(url.toString(), robots.noAnswer));
+            return kBadInput;
+        }
+        if (!robots.rules.allowed(url)) {
+            say(QStringLiteral("the start address %1 is disallowed by robots.txt")
+                    .arg(url.toString()));
+            return kBadInput;
+        }
+    }
+    m_main.navigate(url.toString());
+    if (!waitLoaded(m_main)) {
+        say(QStringLiteral("interrupted while reading %1").arg(url.toString()));
+        return kInterrupted;
+    }
+    if (m_main.state() == PageBrowser::State::Failed) {
+        say(QStringLiteral("the start address %1 does not answer").arg(url.toString()));
+        return kBadInput;
+    }
+    if (m_main.state() == PageBrowser::State::TimedOut) {
+        say(QStringLiteral("the start address %1 did not finish loading within %2 s")
+                .arg(url.toString())
+                .arg(m_o.timeoutMs / 1000.0));
+        return kBadInput;
+    }
+    const detect::PageDetection page = detect::detectInPage(
+        [this](const QString& script) { return m_main.runScript(script); });
+    const detect::Detection& found = page.detection;
+    if (!found.proposal) {
+        say(QStringLiteral("%1 on %2").arg(found.message, url.toString()));
+        return kBadInput;
+    }
+    const QString file = m_o.saveTemplate.isEmpty()
+                             ? m_detected.filePath(QStringLiteral("detected.orp.json"))
+                             : m_o.saveTemplate;
+    QFile out(file);
+    const QByteArray json = detect::templateJson(*found.proposal);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(json) != json.size() ||
+        !out.flush()) {
+        say(QStringLiteral("cannot write the template %1: %2").arg(file, out.errorString()));
+        return kBadInput;
+    }
+    out.close();
+    if (m_o.progress != ProgressMode::None) {
+        QStringList names;
+        for (const declarative::Column& c : found.proposal->columns)
+            names.append(c.name);
+        say(QStringLiteral("detected %1 records of %2 (%3), next page: %4; %5 ms to read the "
+                           "page, %6 ms to detect%7")
+                .arg(found.records.size())
+                .arg(found.proposal->records.text, names.join(QStringLiteral(", ")),
+                     nextText(found.proposal->next))
+                .arg(page.readMs)
+                .arg(page.detectMs)
+                .arg(page.truncated ? QStringLiteral(" (only the page's first elements)")
+                                    : QString()));
+    }
+    m_o.templatePath = file;
+    return kCompleted;
+}
+
+// A copy of the declarative template the run uses; a compiled one has no text to write.
+int Run::saveTemplate() {
+    QFile in(m_o.templatePath);
+    if (!in.open(QIODevice::ReadOnly) || !declarative::LooksLikeJson(in.peek(64))) {
+        say(QStringLiteral("--save-template: %1 is a compiled template, which cannot be saved "
+                           "as a file of its own")
+                .arg(m_o.templatePath));
+        return kBadInput;
+    }
+    const QByteArray bytes = in.readAll();
+    QFile out(m_o.saveTemplate);
+    if (QFileInfo(m_o.saveTemplate).absoluteFilePath() == QFileInfo(in).absoluteFilePath())
+        return kCompleted;
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size() ||
+        !out.flush()) {
+        say(QStringLiteral("cannot write the template %1: %2")
+                .arg(m_o.saveTemplate, out.errorString()));
+        return kBadInput;
+    }
+    return kCompleted;
 }
 
 int Run::finish(int code) {

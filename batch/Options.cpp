@@ -35,8 +35,11 @@ std::optional<int> parseSeconds(const QString& text, bool zeroAllowed) {
 QString usageText() {
     return QStringLiteral(
         "Usage: trawlex-batch TEMPLATE [START-URL] -o FILE [options]\n"
+        "       trawlex-batch --detect START-URL -o FILE [options]\n"
         "  TEMPLATE            a compiled (.orp) or declarative (.orp.json) template\n"
         "  START-URL           where the run starts (default: the template's home page)\n"
+        "  --detect            no template: find the listings and next control on START-URL\n"
+        "  --save-template F   write the template the run used (declarative) to F\n"
         "  -o, --output FILE   .csv, .xls, .xlsx or .jsonl; \"-\" writes CSV to stdout\n"
         "  --separator C       comma (default), semicolon or tab, for CSV\n"
         "  --pages N           stop after N pages\n"
@@ -155,6 +158,13 @@ ParsedArguments parseArguments(const QStringList& args, bool stderrIsTerminal) {
                 o.progress = ProgressMode::None;
             else
                 return fail(QStringLiteral("--progress: \"%1\" is not bar, json or none").arg(*v));
+        } else if (arg == u"--save-template") {
+            const auto v = takeValue();
+            if (!v || v->isEmpty())
+                return missing();
+            o.saveTemplate = *v;
+        } else if (!hasInlineValue && arg == u"--detect") {
+            o.detect = true;
         } else if (!hasInlineValue && arg == u"--extras") {
             o.extras = true;
         } else if (!hasInlineValue && arg == u"--resume") {
@@ -174,15 +184,27 @@ ParsedArguments parseArguments(const QStringList& args, bool stderrIsTerminal) {
             positional.append(arg);
         }
     }
-    if (positional.isEmpty())
-        return fail(QStringLiteral("no template given"));
-    if (positional.size() > 2)
-        return fail(QStringLiteral("unexpected argument \"%1\"").arg(positional.at(2)));
+    if (o.detect) {
+        // Detection needs a page to look at, and there is no template to name one.
+        if (positional.isEmpty())
+            return fail(QStringLiteral("--detect needs the start address"));
+        if (positional.size() > 1)
+            return fail(QStringLiteral("unexpected argument \"%1\"").arg(positional.at(1)));
+    } else {
+        if (positional.isEmpty())
+            return fail(QStringLiteral("no template given"));
+        if (positional.size() > 2)
+            return fail(QStringLiteral("unexpected argument \"%1\"").arg(positional.at(2)));
+    }
     if (!outputSet)
         return fail(QStringLiteral("no output file given (-o FILE)"));
-    o.templatePath = positional.at(0);
-    if (positional.size() == 2)
-        o.startUrl = positional.at(1);
+    if (o.detect) {
+        o.startUrl = positional.at(0);
+    } else {
+        o.templatePath = positional.at(0);
+        if (positional.size() == 2)
+            o.startUrl = positional.at(1);
+    }
     return {o, {}};
 }
 

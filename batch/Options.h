@@ -14,9 +14,11 @@ namespace batch {
 enum class ProgressMode { Bar, Json, None };
 
 struct Options {
-    QString templatePath;
-    QString startUrl; // empty: the template's home page
-    QString output;   // "-" writes CSV to stdout
+    QString templatePath; // empty with detect
+    QString startUrl;     // empty: the template's home page
+    bool detect = false;  // the template is detected on the start page
+    QString saveTemplate; // where the template the run used is written; empty: nowhere
+    QString output;       // "-" writes CSV to stdout
     exporter::CsvSeparator separator = exporter::CsvSeparator::Comma;
     int pages = 0; // 0: no limit
     int delayMs = 1000;

@@ -104,7 +104,8 @@ try:
         ("push button", "Delete selected lines"), ("push button", "Empty Grid"),
         ("push button", "Excel"), ("push button", "CSV"), ("push button", "Upgrade?"),
         ("push button", "Capture"), ("push button", "My Grid"), ("push button", "Close Application"),
-        ("push button", "Resume Capture"),
+        ("push button", "Resume Capture"), ("push button", "Detect Listings"),
+        ("push button", "Save Template"),
         ("check box", "Automatic Page Turn"), ("page tab", "Web Navigation"), ("page tab", "Data Grid"),
         ("label", "Browsing"), ("label", "Feedback"),
     ]:

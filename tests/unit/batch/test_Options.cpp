@@ -112,6 +112,11 @@ TEST(BatchOptions, BadArgumentsSayWhat) {
         {"t -o o.csv --delay 1e9", "--delay: \"1e9\""},
         {"t -o o.csv --timeout 0", "--timeout: \"0\""},
         {"t -o o.csv --progress loud", "--progress: \"loud\""},
+        {"--detect -o o.csv", "--detect needs the start address"},
+        {"--detect http://x/ extra -o o.csv", "unexpected argument \"extra\""},
+        {"--detect http://x/", "no output"},
+        {"t -o o.csv --save-template", "--save-template needs a value"},
+        {"t -o o.csv --detect=yes", "unknown option --detect"},
     };
     for (const auto& c : cases) {
         const auto parsed = parseArguments(split(c.args), false);
@@ -120,6 +125,24 @@ TEST(BatchOptions, BadArgumentsSayWhat) {
             << c.args << " gave: " << parsed.error.toStdString();
         EXPECT_FALSE(parsed.error.contains(u'\n')) << c.args;
     }
+}
+
+TEST(BatchOptions, DetectTakesTheStartAddressInPlaceOfATemplate) {
+    const auto parsed = parseArguments(
+        split("--detect https://list.example/?q=a -o o.csv --save-template found.orp.json"), false);
+    ASSERT_TRUE(parsed.options) << parsed.error.toStdString();
+    const batch::Options& o = *parsed.options;
+    EXPECT_TRUE(o.detect);
+    EXPECT_TRUE(o.templatePath.isEmpty());
+    EXPECT_EQ(o.startUrl, QStringLiteral("https://list.example/?q=a"));
+    EXPECT_EQ(o.saveTemplate, QStringLiteral("found.orp.json"));
+
+    const auto plain =
+        parseArguments(split("t.orp.json -o o.csv --save-template=copy.orp.json"), false);
+    ASSERT_TRUE(plain.options) << plain.error.toStdString();
+    EXPECT_FALSE(plain.options->detect);
+    EXPECT_EQ(plain.options->templatePath, QStringLiteral("t.orp.json"));
+    EXPECT_EQ(plain.options->saveTemplate, QStringLiteral("copy.orp.json"));
 }
 
 TEST(BatchOptions, DoubleDashEndsTheOptions) {
