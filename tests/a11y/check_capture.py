@@ -12,30 +12,10 @@ import time
 import openpyxl
 import pyatspi
 
+from atspi_tree import find_app, nodes, wait
+
 PROGRAM = sys.argv[1]
 PROGRAM_DIR = os.path.dirname(PROGRAM)
-
-
-def nodes(root):
-    stack = [root]
-    while stack:
-        node = stack.pop()
-        if node is None:
-            continue
-        yield node
-        try:
-            stack.extend(node.getChildAtIndex(i) for i in range(node.childCount))
-        except Exception:
-            pass  # the page changed under the walk
-
-
-def find_app():
-    desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        app = desktop.getChildAtIndex(i)
-        if app is not None and app.name == "Trawlex":
-            return app
-    return None
 
 
 def snapshot(app):
@@ -76,16 +56,6 @@ def find_dialog(app):
                 return n
         except Exception:
             pass
-    return None
-
-
-def wait(predicate, seconds=30):
-    end = time.time() + seconds
-    while time.time() < end:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.3)
     return None
 
 

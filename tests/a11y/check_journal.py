@@ -11,44 +11,14 @@ import time
 
 import pyatspi
 
+from atspi_tree import find_app, nodes, wait
+
 PROGRAM = sys.argv[1]
 PROGRAM_DIR = os.path.dirname(PROGRAM)
 DEMO_ROWS = 112
 # The grid after each page of the demo site (eight listings repeat across pages).
 PAGE_ENDS = [0, 20, 39, 58, 76, 95, DEMO_ROWS]
 COMPLETED = "Your extraction has been completed."
-
-
-def nodes(root):
-    stack = [root]
-    while stack:
-        node = stack.pop()
-        if node is None:
-            continue
-        yield node
-        try:
-            stack.extend(node.getChildAtIndex(i) for i in range(node.childCount))
-        except Exception:
-            pass  # the page changed under the walk
-
-
-def find_app():
-    desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        app = desktop.getChildAtIndex(i)
-        if app is not None and app.name == "Trawlex":
-            return app
-    return None
-
-
-def wait(predicate, seconds=30):
-    end = time.time() + seconds
-    while time.time() < end:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.3)
-    return None
 
 
 def snapshot(app):
@@ -85,7 +55,8 @@ failures = []
 
 def start(*args):
     proc = subprocess.Popen([PROGRAM, *args], env=env, cwd=PROGRAM_DIR)
-    app = wait(find_app, 30)
+    # A start restoring a journal on a loaded machine can take a while; a hang still fails.
+    app = wait(find_app, 90)
     assert app is not None, "the program is on the accessibility bus"
     return proc, app
 

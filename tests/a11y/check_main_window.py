@@ -8,6 +8,8 @@ import time
 
 import pyatspi
 
+from atspi_tree import find_app, nodes, wait
+
 PROGRAM = sys.argv[1]
 failures = []
 
@@ -16,38 +18,6 @@ def check(condition, what):
     if not condition:
         failures.append(what)
         print("FAIL:", what)
-
-
-def wait_for(predicate, seconds=30.0):
-    end = time.time() + seconds
-    while time.time() < end:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.2)
-    return None
-
-
-def find_app():
-    desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        app = desktop.getChildAtIndex(i)
-        if app is not None and app.name == "Trawlex":
-            return app
-    return None
-
-
-def nodes(root):
-    stack = [root]
-    while stack:
-        node = stack.pop()
-        if node is None:
-            continue
-        yield node
-        try:
-            stack.extend(node.getChildAtIndex(i) for i in range(node.childCount))
-        except Exception:
-            pass
 
 
 def showing(node):
@@ -86,12 +56,12 @@ env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home + "/config", XDG_RUNTIME_
            "--disable-component-update --no-first-run --proxy-server=127.0.0.1:9")
 proc = subprocess.Popen([PROGRAM], env=env)
 try:
-    app = wait_for(find_app)
+    app = wait(find_app)
     check(app is not None, "the program is on the accessibility bus")
     if app is None:
         raise SystemExit(1)
     # The main window is the showing frame; the notification window is a hidden one.
-    frame = wait_for(lambda: next((n for n in nodes(app)
+    frame = wait(lambda: next((n for n in nodes(app)
                                    if n.getRoleName() == "frame" and showing(n)), None))
     check(frame is not None and frame.name.startswith("Trawlex - "),
           "window caption starts with the title prefix (%r)" % (frame.name if frame else None))
@@ -138,7 +108,7 @@ try:
     grid = by_name(app, "tree", "Data grid")
     check(grid is not None and not showing(grid), "the grid starts hidden behind the web page")
     press(by_name(app, "push button", "My Grid"))
-    check(wait_for(lambda: showing(grid), 10), "'My Grid' shows the Data Grid page")
+    check(wait(lambda: showing(grid), 10), "'My Grid' shows the Data Grid page")
 
     press(by_name(app, "push button", "Close Application"))
     try:
