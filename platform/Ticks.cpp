@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <climits>
 
 namespace platform {
 
@@ -59,27 +58,6 @@ void processMessages() {
 void tickwait(std::uint32_t milliseconds) {
     if (milliseconds == 0)
         return;
-    if (!tickSource() && QCoreApplication::instance()) {
-        if (g_shuttingDown)
-            return;
-        // The wait is an event loop that sleeps only when nothing is due: the browser
-        // engine works on this thread, and a wait that slept between passes held each of
-        // its steps up (about 0.4 s more per page). Shutdown still ends it within a few ms.
-        QEventLoop loop;
-        QTimer end;
-        end.setSingleShot(true);
-        end.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&end, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QTimer watch;
-        QObject::connect(&watch, &QTimer::timeout, &loop, [&loop] {
-            if (g_shuttingDown)
-                loop.quit();
-        });
-        end.start(int(std::min<std::uint32_t>(milliseconds, INT_MAX)));
-        watch.start(5);
-        loop.exec();
-        return;
-    }
     const std::uint32_t start = GetTickCount();
     // Unsigned subtraction gives the elapsed ticks modulo 2^32.
     while (static_cast<std::uint32_t>(GetTickCount() - start) < milliseconds) {
