@@ -104,10 +104,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(window.captionCalls == captionKeys);
     FUZZ_CHECK(window.speedCalls == 1 && window.indicatorCalls == 1);
 
-    const QString* messages[] = {&lingo::sNosaveExcel1,    &lingo::sNosaveExcel2,
-                                 &lingo::sNoValidTemplate, &lingo::sBrowserReady,
-                                 &lingo::sNoTemplate,      &lingo::sSlowProcess,
-                                 &lingo::sLinesInGrid};
+    const QString* messages[] = {
+        &lingo::sNosaveExcel1,      &lingo::sNosaveExcel2,       &lingo::sNoValidTemplate,
+        &lingo::sBrowserReady,      &lingo::sNoTemplate,         &lingo::sSlowProcess,
+        &lingo::sLinesInGrid,       &lingo::sRestoredLines,      &lingo::sJournalNotKept,
+        &lingo::sJournalMovedAside, &lingo::sJournalSecondWindow};
     const auto keys = lingo::messageKeys();
     FUZZ_CHECK(keys.size() == std::size(messages));
     for (std::size_t i = 0; i < keys.size(); ++i)
