@@ -7,47 +7,13 @@
 #include "capture/Dupes.h"
 #include "capture/GridModel.h"
 #include "capture/PlainScan.h"
+#include "tests/unit/capture/FakeTemplate.h"
 
 #include <charconv>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace {
-
-struct ScriptedTemplate final : capture::ITemplateAccess {
-    bool loaded = true;
-    int count = 0;
-    QString names, widths, dupes;
-    bool countThrows = false, namesThrow = false, widthsThrow = false, dupesThrow = false;
-
-    bool PluginIsOK() override { return loaded; }
-    int GetColumnCount() override {
-        if (countThrows)
-            throw std::runtime_error("count");
-        return count;
-    }
-    QString GetColumnNames() override {
-        if (namesThrow)
-            throw std::runtime_error("names");
-        return names;
-    }
-    QString GetColumnWidths() override {
-        if (widthsThrow)
-            throw std::runtime_error("widths");
-        return widths;
-    }
-    QString GetDupeColumns() override {
-        if (dupesThrow)
-            throw std::runtime_error("dupes");
-        return dupes;
-    }
-    bool GetIsSlow() override { return false; }
-    void SetStop(bool) override {}
-    void SetWantsEmail(bool) override {}
-    QString GetData() override { return {}; }
-    bool GetNextPage(QString&) override { return false; }
-};
 
 // The width rule read independently: an optional sign, then decimal digits only, the
 // value within 32 bits.
@@ -75,14 +41,14 @@ std::optional<std::int32_t> referenceWidth(QStringView piece) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::Input in(data, size);
     const std::uint8_t flags = in.byte();
-    ScriptedTemplate tpl;
+    FakeTemplate tpl;
     tpl.loaded = !(flags & 1);
     tpl.countThrows = flags & 2;
     tpl.namesThrow = flags & 4;
     tpl.widthsThrow = flags & 8;
     tpl.dupesThrow = flags & 16;
     // Mostly small counts, sometimes any 32-bit value.
-    tpl.count = (flags & 32) ? in.int32() : static_cast<std::int8_t>(in.byte());
+    tpl.columnCount = (flags & 32) ? in.int32() : static_cast<std::int8_t>(in.byte());
     const int extraColumns = in.byte() % 40;
     const int sortColumn = in.byte() % 8;
     tpl.names = QString::fromUtf8(in.until('\n'));
@@ -90,9 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tpl.dupes = QString::fromUtf8(in.until('\n'));
     const QString records = QString::fromUtf8(in.rest());
 
-    const bool answers = tpl.loaded && !tpl.countThrows && tpl.count > 0;
+    const bool answers = tpl.loaded && !tpl.countThrows && tpl.columnCount > 0;
     const int wanted =
-        tpl.count > capture::kMaxColumnCount ? capture::kCappedColumnCount : tpl.count;
+        tpl.columnCount > capture::kMaxColumnCount ? capture::kCappedColumnCount : tpl.columnCount;
 
     capture::TGridModel grid;
     grid.appendColumns(extraColumns);
@@ -117,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using capture::ColWidthsError;
     switch (widths.error) {
     case ColWidthsError::None:
-        FUZZ_CHECK(widths.widths.size() == std::size_t(std::max(0, answers ? tpl.count : 0)));
+        FUZZ_CHECK(widths.widths.size() == std::size_t(std::max(0, answers ? tpl.columnCount : 0)));
         for (std::size_t i = 0; i < widths.widths.size(); ++i)
             FUZZ_CHECK(grid.column(int(i)).width == widths.widths[i]);
         break;
@@ -131,13 +97,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(grid.column(i).width == widthsBefore[std::size_t(i)]);
         break;
     case ColWidthsError::MissingColumn:
-        FUZZ_CHECK(tpl.count > grid.columns());
+        FUZZ_CHECK(tpl.columnCount > grid.columns());
         break;
     }
 
     // Duplicate keys.
     const capture::TDupeArray dupes = capture::GetDupes(tpl);
-    FUZZ_CHECK(dupes.size() == (answers ? tpl.count : 0));
+    FUZZ_CHECK(dupes.size() == (answers ? tpl.columnCount : 0));
     for (const int k : dupes.keys())
         FUZZ_CHECK(k >= 1 && k < dupes.size() && dupes.isKey(k));
 

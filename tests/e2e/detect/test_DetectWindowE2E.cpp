@@ -11,6 +11,7 @@
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/RecordingDialogs.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/WindowElements.h"
 
 #include <QDir>
@@ -20,6 +21,8 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include <memory>
 
@@ -36,9 +39,7 @@ protected:
     void SetUp() override {
         platform::resetShutdownForTests();
         ASSERT_TRUE(dataHome.isValid());
-        hadDataHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
-        savedDataHome = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+        dataHomeEnv.emplace("XDG_DATA_HOME", dataHome.path().toUtf8());
         TfrmTrawl::Options o;
         o.progDir = folder.path();
         o.exitProcess = false;
@@ -48,10 +49,7 @@ protected:
     }
     void TearDown() override {
         window.reset();
-        if (hadDataHome)
-            qputenv("XDG_DATA_HOME", savedDataHome);
-        else
-            qunsetenv("XDG_DATA_HOME");
+        dataHomeEnv.reset();
         platform::resetShutdownForTests();
     }
     bool ready() const { return ui(*window).WB()->ReadyState() == platform::READYSTATE_COMPLETE; }
@@ -75,8 +73,7 @@ protected:
     platform::ScopedDialogs scoped{&dialogs};
     ProgramFolder folder;
     QTemporaryDir dataHome;
-    bool hadDataHome = false;
-    QByteArray savedDataHome;
+    std::optional<ScopedEnv> dataHomeEnv;
     std::unique_ptr<TfrmTrawl> window;
 };
 

@@ -11,6 +11,7 @@
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/RecordingDialogs.h"
+#include "tests/support/ScopedEnv.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,6 +22,8 @@
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include <memory>
 
@@ -65,18 +68,13 @@ protected:
         platform::resetShutdownForTests();
         platform::setDialogs(&dialogs);
         ASSERT_TRUE(dataHome.isValid());
-        hadDataHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
-        savedDataHome = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+        dataHomeEnv.emplace("XDG_DATA_HOME", dataHome.path().toUtf8());
         userFolder = dataHome.path() + QStringLiteral("/trawlex/templates/");
         ASSERT_TRUE(QDir().mkpath(userFolder));
     }
     void TearDown() override {
         window.reset();
-        if (hadDataHome)
-            qputenv("XDG_DATA_HOME", savedDataHome);
-        else
-            qunsetenv("XDG_DATA_HOME");
+        dataHomeEnv.reset();
         platform::setDialogs(nullptr);
         platform::resetShutdownForTests();
     }
@@ -96,8 +94,7 @@ protected:
     }
 
     QTemporaryDir dataHome;
-    bool hadDataHome = false;
-    QByteArray savedDataHome;
+    std::optional<ScopedEnv> dataHomeEnv;
     QString userFolder;
     ProgramFolder folder;
     platform::RecordingDialogs dialogs;

@@ -11,6 +11,7 @@
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/RecordingDialogs.h"
+#include "tests/support/ScopedEnv.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,6 +21,8 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include <memory>
 
@@ -53,16 +56,11 @@ protected:
         platform::FakeWeb::instance().clear();
         gEvents.clear();
         // The user's own template folder lives here, never in the real home folder.
-        savedDataHome = qgetenv("XDG_DATA_HOME");
-        hadDataHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+        dataHomeEnv.emplace("XDG_DATA_HOME", dataHome.path().toUtf8());
     }
     void TearDown() override {
         window.reset();
-        if (hadDataHome)
-            qputenv("XDG_DATA_HOME", savedDataHome);
-        else
-            qunsetenv("XDG_DATA_HOME");
+        dataHomeEnv.reset();
         platform::setDialogs(nullptr);
         platform::resetShutdownForTests();
     }
@@ -108,8 +106,7 @@ protected:
     }
 
     QTemporaryDir dataHome;
-    QByteArray savedDataHome;
-    bool hadDataHome = false;
+    std::optional<ScopedEnv> dataHomeEnv;
     ProgramFolder folder;
     platform::RecordingDialogs dialogs;
     std::unique_ptr<TfrmTrawl> window;
